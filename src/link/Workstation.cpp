@@ -1,0 +1,30 @@
+#include "link/Workstation.h"
+
+QString DatabasePath;
+
+namespace {
+Workstation *g_current = nullptr;
+}
+
+Workstation::Workstation()
+{
+    DuvoTimer.setInterval(5000);
+    FPrevious = g_current;
+    g_current = this;
+}
+
+Workstation::~Workstation()
+{
+    if (g_current == this)
+        g_current = FPrevious;
+}
+
+void Workstation::ShowAlert(const QString &text)
+{
+    FLastAlert = text;
+}
+
+Workstation *Workstation::current()
+{
+    return g_current;
+}
