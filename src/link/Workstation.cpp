@@ -1,5 +1,8 @@
 #include "link/Workstation.h"
 
+#include <QCoreApplication>
+#include <QMetaObject>
+
 QString DatabasePath;
 
 namespace {
@@ -27,4 +30,11 @@ void Workstation::ShowAlert(const QString &text)
 Workstation *Workstation::current()
 {
     return g_current;
+}
+
+void Workstation::Terminate()
+{
+    FApplicationEnding = true;
+    if (QCoreApplication *app = QCoreApplication::instance())
+        QMetaObject::invokeMethod(app, &QCoreApplication::quit, Qt::QueuedConnection);
 }

@@ -34,6 +34,11 @@ public:
     virtual void ShowAlert(const QString &text);
     QString lastAlert() const { return FLastAlert; }
 
+    // Ends the application once control is back in the main event loop (the handler stack
+    // unwinds first). FApplicationEnding tells later start-up steps to stop.
+    void Terminate();
+    bool FApplicationEnding = false;
+
     // The current workstation: set by the constructor, cleared by the destructor.
     static Workstation *current();
 
