@@ -1,0 +1,95 @@
+#pragma once
+// The simulated instruments' network modules: a discovery hub socket that stands in for the
+// broadcast (on a lab's own loopback /24 nothing is broadcast), and one UDP port 20034
+// socket per module address. A discovery request ("DVMQ" 'R') that reaches the hub or a
+// module's own address is answered by the modules from their own addresses to the
+// requester's address and port: "DVMR", 'R', the module's 148-byte configuration record,
+// the application name, the type text and, when set, "PASSNEEDED", each ended by a zero byte.
+// Faults per module: no reply, a duplicate reply, a late reply, a short datagram in place of
+// the reply, a foreign datagram in place of the reply, and foreign chatter after the reply.
+// Two modules may share one address. Everything runs on one thread of its own.
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace duvosim {
+
+enum class ModuleFault {
+    None,
+    NoReply,   // stays silent
+    Duplicate, // answers twice
+    Late,      // answers after delayMs
+    Short,     // sends the reply cut to 152 bytes, nothing else
+    Foreign,   // sends a datagram that is not a reply ("DVMQ" and junk), nothing else
+    Chatter,   // answers, then sends a foreign datagram every 50 ms for delayMs
+};
+
+struct SimModule {
+    std::string address;                 // the module's own IPv4 address, e.g. "127.0.7.11"
+    std::array<uint8_t, 6> mac{};        // of this interface (record bytes 107 to 112)
+    std::array<uint8_t, 6> baseMac{};    // the device's own MAC (record bytes 118 to 123)
+    std::string application = "DuvoNet";
+    std::string type = "DUVO 96";
+    bool passNeeded = false;
+    ModuleFault fault = ModuleFault::None;
+    int delayMs = 0;
+};
+
+// The module's 148-byte configuration record for this interface.
+std::array<uint8_t, 148> ModuleRecord(const SimModule &module);
+// The whole discovery reply the module sends.
+std::vector<uint8_t> ModuleReply(const SimModule &module);
+
+class SimModuleNetwork {
+public:
+    // hubAddress: where a lab's discovery requests go (the workstation's DUVO_MODULE_TARGET).
+    explicit SimModuleNetwork(std::string hubAddress);
+    ~SimModuleNetwork();
+    SimModuleNetwork(const SimModuleNetwork &) = delete;
+    SimModuleNetwork &operator=(const SimModuleNetwork &) = delete;
+
+    // Adds a module; returns its index. Modules added while running get their socket at once.
+    int add(const SimModule &module);
+    void setFault(int index, ModuleFault fault, int delayMs = 0);
+    int count() const;
+    SimModule module(int index) const;
+
+    // Binds the hub and every module address on UDP 20034 and starts the thread.
+    bool start(std::string *error = nullptr);
+    void stop();
+    bool running() const { return FThread.joinable(); }
+
+    std::string hubAddress() const { return FHubAddress; }
+    // Discovery requests received so far (hub and module addresses together).
+    int requestsSeen() const { return FRequests.load(); }
+
+private:
+    struct Pending {
+        int64_t due;
+        int fd;
+        uint32_t toAddr;
+        uint16_t toPort;
+        std::vector<uint8_t> bytes;
+    };
+    int socketFor(const std::string &address, std::string *error);
+    void run();
+    void answer(uint32_t toAddr, uint16_t toPort, int onlyFd);
+
+    std::string FHubAddress;
+    mutable std::mutex FMutex;
+    std::vector<SimModule> FModules;
+    std::vector<std::pair<std::string, int>> FSockets;  // address -> descriptor
+    int FHub = -1;
+    int FWake[2] = {-1, -1};
+    std::vector<Pending> FPending;
+    std::atomic<bool> FStop{false};
+    std::atomic<int> FRequests{0};
+    std::thread FThread;
+};
+
+} // namespace duvosim
