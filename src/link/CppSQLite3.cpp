@@ -1,0 +1,345 @@
+#include "link/CppSQLite3.h"
+
+#include <QFile>
+
+#include <sqlite3.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdarg>
+#include <cstdlib>
+#include <cstring>
+
+// ---- CppSQLite3Exception ----
+
+CppSQLite3Exception::CppSQLite3Exception(int errorCode, const char *message, bool freeMessage)
+    : FErrorCode(errorCode)
+{
+    FErrorMessage = sqlite3_mprintf("%s[%d]: %s", ErrorCodeName(errorCode), errorCode,
+                                    message ? message : "");
+    if (freeMessage && message)
+        sqlite3_free(const_cast<char *>(message));
+}
+
+CppSQLite3Exception::CppSQLite3Exception(const CppSQLite3Exception &other)
+    : FErrorCode(other.FErrorCode)
+{
+    if (other.FErrorMessage)
+        FErrorMessage = sqlite3_mprintf("%s", other.FErrorMessage);
+}
+
+CppSQLite3Exception::~CppSQLite3Exception()
+{
+    if (FErrorMessage) {
+        sqlite3_free(FErrorMessage);
+        FErrorMessage = nullptr;
+    }
+}
+
+const char *CppSQLite3Exception::ErrorCodeName(int errorCode)
+{
+    switch (errorCode) {
+    case SQLITE_OK: return "SQLITE_OK";
+    case SQLITE_ERROR: return "SQLITE_ERROR";
+    case SQLITE_INTERNAL: return "SQLITE_INTERNAL";
+    case SQLITE_PERM: return "SQLITE_PERM";
+    case SQLITE_ABORT: return "SQLITE_ABORT";
+    case SQLITE_BUSY: return "SQLITE_BUSY";
+    case SQLITE_LOCKED: return "SQLITE_LOCKED";
+    case SQLITE_NOMEM: return "SQLITE_NOMEM";
+    case SQLITE_READONLY: return "SQLITE_READONLY";
+    case SQLITE_INTERRUPT: return "SQLITE_INTERRUPT";
+    case SQLITE_IOERR: return "SQLITE_IOERR";
+    case SQLITE_CORRUPT: return "SQLITE_CORRUPT";
+    case SQLITE_NOTFOUND: return "SQLITE_NOTFOUND";
+    case SQLITE_FULL: return "SQLITE_FULL";
+    case SQLITE_CANTOPEN: return "SQLITE_CANTOPEN";
+    case SQLITE_PROTOCOL: return "SQLITE_PROTOCOL";
+    case SQLITE_EMPTY: return "SQLITE_EMPTY";
+    case SQLITE_SCHEMA: return "SQLITE_SCHEMA";
+    case SQLITE_TOOBIG: return "SQLITE_TOOBIG";
+    case SQLITE_CONSTRAINT: return "SQLITE_CONSTRAINT";
+    case SQLITE_MISMATCH: return "SQLITE_MISMATCH";
+    case SQLITE_MISUSE: return "SQLITE_MISUSE";
+    case SQLITE_NOLFS: return "SQLITE_NOLFS";
+    case SQLITE_AUTH: return "SQLITE_AUTH";
+    case SQLITE_FORMAT: return "SQLITE_FORMAT";
+    case SQLITE_RANGE: return "SQLITE_RANGE";
+    case SQLITE_ROW: return "SQLITE_ROW";
+    case SQLITE_DONE: return "SQLITE_DONE";
+    case CPPSQLITE_ERROR: return "CPPSQLITE_ERROR";
+    default: return "UNKNOWN_ERROR";
+    }
+}
+
+// ---- CppSQLite3Buffer ----
+
+CppSQLite3Buffer::~CppSQLite3Buffer()
+{
+    Clear();
+}
+
+const char *CppSQLite3Buffer::Format(const char *format, ...)
+{
+    Clear();
+    va_list args;
+    va_start(args, format);
+    FBuffer = sqlite3_vmprintf(format, args);
+    va_end(args);
+    return FBuffer;
+}
+
+void CppSQLite3Buffer::Clear()
+{
+    if (FBuffer) {
+        sqlite3_free(FBuffer);
+        FBuffer = nullptr;
+    }
+}
+
+// ---- CppSQLite3Query ----
+
+CppSQLite3Query::CppSQLite3Query(sqlite3 *db, sqlite3_stmt *statement, bool atEnd, bool ownsStatement)
+    : FDB(db), FStatement(statement), FAtEnd(atEnd),
+      FColumnCount(statement ? sqlite3_column_count(statement) : 0), FOwnsStatement(ownsStatement)
+{
+}
+
+CppSQLite3Query::CppSQLite3Query(CppSQLite3Query &&other) noexcept
+    : FDB(other.FDB), FStatement(other.FStatement), FAtEnd(other.FAtEnd),
+      FColumnCount(other.FColumnCount), FOwnsStatement(other.FOwnsStatement)
+{
+    other.FStatement = nullptr;
+    other.FOwnsStatement = false;
+    other.FAtEnd = true;
+}
+
+CppSQLite3Query::~CppSQLite3Query()
+{
+    try {
+        Release();
+    } catch (...) {
+    }
+}
+
+void CppSQLite3Query::CheckStatement()
+{
+    if (!FStatement)
+        throw CppSQLite3Exception(CPPSQLITE_ERROR, "Null Virtual Machine pointer");
+}
+
+void CppSQLite3Query::CheckIndex(int index)
+{
+    if (index < 0 || index > FColumnCount - 1)
+        throw CppSQLite3Exception(CPPSQLITE_ERROR, "Invalid field index requested");
+}
+
+int CppSQLite3Query::ColumnCount()
+{
+    CheckStatement();
+    return FColumnCount;
+}
+
+const char *CppSQLite3Query::ColumnText(int index)
+{
+    CheckStatement();
+    CheckIndex(index);
+    // A cursor at end has no current row: every column reads as NULL there.
+    if (FAtEnd)
+        return nullptr;
+    return reinterpret_cast<const char *>(sqlite3_column_text(FStatement, index));
+}
+
+int CppSQLite3Query::ColumnType(int index)
+{
+    CheckStatement();
+    CheckIndex(index);
+    if (FAtEnd)
+        return SQLITE_NULL;
+    return sqlite3_column_type(FStatement, index);
+}
+
+int CppSQLite3Query::ColumnIndex(const char *name)
+{
+    CheckStatement();
+    if (name) {
+        for (int i = 0; i < FColumnCount; ++i) {
+            const char *columnName = sqlite3_column_name(FStatement, i);
+            if (columnName && std::strcmp(name, columnName) == 0)
+                return i;
+        }
+    }
+    throw CppSQLite3Exception(CPPSQLITE_ERROR, "Invalid field name requested");
+}
+
+int CppSQLite3Query::IntColumn(int index, int defaultValue)
+{
+    if (ColumnType(index) == SQLITE_NULL)
+        return defaultValue;
+    return sqlite3_column_int(FStatement, index);
+}
+
+double CppSQLite3Query::FloatColumn(int index, double defaultValue)
+{
+    if (ColumnType(index) == SQLITE_NULL)
+        return defaultValue;
+    return sqlite3_column_double(FStatement, index);
+}
+
+const char *CppSQLite3Query::TextColumn(int index, const char *defaultValue)
+{
+    if (ColumnType(index) == SQLITE_NULL)
+        return defaultValue;
+    return reinterpret_cast<const char *>(sqlite3_column_text(FStatement, index));
+}
+
+int CppSQLite3Query::IntColumnNamed(const char *name, int defaultValue)
+{
+    return IntColumn(ColumnIndex(name), defaultValue);
+}
+
+double CppSQLite3Query::FloatColumnNamed(const char *name, double defaultValue)
+{
+    return FloatColumn(ColumnIndex(name), defaultValue);
+}
+
+const char *CppSQLite3Query::TextColumnNamed(const char *name, const char *defaultValue)
+{
+    return TextColumn(ColumnIndex(name), defaultValue);
+}
+
+QString CppSQLite3Query::StringColumnNamed(const char *name)
+{
+    return QString::fromUtf8(TextColumnNamed(name, ""));
+}
+
+bool CppSQLite3Query::AtEnd()
+{
+    CheckStatement();
+    return FAtEnd;
+}
+
+void CppSQLite3Query::NextRow()
+{
+    CheckStatement();
+    const int rc = sqlite3_step(FStatement);
+    if (rc == SQLITE_DONE) {
+        FAtEnd = true;
+    } else if (rc == SQLITE_ROW) {
+        // still on a row
+    } else {
+        const int finalized = sqlite3_finalize(FStatement);
+        FStatement = nullptr;
+        throw CppSQLite3Exception(finalized, sqlite3_errmsg(FDB));
+    }
+}
+
+void CppSQLite3Query::Release()
+{
+    if (!FOwnsStatement || !FStatement)
+        return;
+    sqlite3_stmt *statement = FStatement;
+    FStatement = nullptr;
+    const int rc = sqlite3_finalize(statement);
+    if (rc != SQLITE_OK)
+        throw CppSQLite3Exception(rc, sqlite3_errmsg(FDB));
+}
+
+// ---- CppSQLite3DB ----
+
+CppSQLite3DB::~CppSQLite3DB()
+{
+    CloseFile();
+}
+
+void CppSQLite3DB::OpenFile(const char *path)
+{
+    const int rc = sqlite3_open(path, &FDB);
+    if (rc != SQLITE_OK)
+        throw CppSQLite3Exception(rc, FDB ? sqlite3_errmsg(FDB) : nullptr);
+    SetBusyTimeout(FBusyTimeoutMs);
+}
+
+void CppSQLite3DB::OpenFile(const QString &path)
+{
+    OpenFile(QFile::encodeName(path).constData());
+}
+
+void CppSQLite3DB::CloseFile()
+{
+    if (FDB) {
+        // close_v2: with a cursor still alive the connection becomes a zombie that the library
+        // frees (and unlocks) once the last statement is finalised, instead of leaking it.
+        sqlite3_close_v2(FDB);
+        FDB = nullptr;
+    }
+}
+
+void CppSQLite3DB::CheckOpen()
+{
+    if (!FDB)
+        throw CppSQLite3Exception(CPPSQLITE_ERROR, "Database not open");
+}
+
+sqlite3_stmt *CppSQLite3DB::Compile(const char *sql)
+{
+    CheckOpen();
+    sqlite3_stmt *statement = nullptr;
+    const int rc = sqlite3_prepare_v2(FDB, sql, -1, &statement, nullptr);
+    if (rc != SQLITE_OK) {
+        if (statement)
+            sqlite3_finalize(statement);
+        throw CppSQLite3Exception(rc, nullptr);
+    }
+    return statement;
+}
+
+int CppSQLite3DB::RunCommand(const char *sql)
+{
+    CheckOpen();
+    char *error = nullptr;
+    const int rc = sqlite3_exec(FDB, sql, nullptr, nullptr, &error);
+    if (rc != SQLITE_OK)
+        throw CppSQLite3Exception(rc, error, true);
+    if (error)
+        sqlite3_free(error);
+    return sqlite3_changes(FDB);
+}
+
+CppSQLite3Query CppSQLite3DB::RunQuery(const char *sql)
+{
+    CheckOpen();
+    sqlite3_stmt *statement = Compile(sql);
+    const int rc = sqlite3_step(statement);
+    if (rc == SQLITE_DONE)
+        return CppSQLite3Query(FDB, statement, true, true);
+    if (rc == SQLITE_ROW)
+        return CppSQLite3Query(FDB, statement, false, true);
+    const int finalized = sqlite3_finalize(statement);
+    throw CppSQLite3Exception(finalized, sqlite3_errmsg(FDB));
+}
+
+int CppSQLite3DB::RunScalar(const char *sql)
+{
+    CppSQLite3Query query = RunQuery(sql);
+    if (query.AtEnd() || query.ColumnCount() < 1)
+        throw CppSQLite3Exception(CPPSQLITE_ERROR, "Invalid scalar query");
+    const char *text = query.ColumnText(0);
+    if (!text)
+        return 0;  // a NULL first value
+    // Leading blanks, an optional sign, then digits up to the first other character.
+    errno = 0;
+    const long value = std::strtol(text, nullptr, 10);
+    if (value > INT_MAX)
+        return INT_MAX;
+    if (value < INT_MIN)
+        return INT_MIN;
+    return static_cast<int>(value);
+}
+
+void CppSQLite3DB::SetBusyTimeout(int milliseconds)
+{
+    FBusyTimeoutMs = milliseconds;
+    if (FDB)
+        sqlite3_busy_timeout(FDB, milliseconds);
+}
