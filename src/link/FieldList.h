@@ -23,10 +23,11 @@ namespace duvo {
 QStringList ParseFieldList(const QString &text);
 
 struct FieldListItem {
+    FieldListItem() = default;
     FieldListItem(const QString &t, bool q = false) : text(t), quoted(q) {}
     FieldListItem(const char *t, bool q = false) : text(QString::fromUtf8(t)), quoted(q) {}
     QString text;
-    bool quoted;
+    bool quoted = false;
 };
 
 inline FieldListItem QuotedField(const QString &text) { return FieldListItem(text, true); }

@@ -4,6 +4,8 @@
 
 using namespace duvo;
 
+Q_DECLARE_METATYPE(duvo::FieldListItem)
+
 class TestFieldList : public QObject {
     Q_OBJECT
 private slots:
@@ -121,8 +123,6 @@ private slots:
         QCOMPARE(converted, ok);
     }
 };
-
-Q_DECLARE_METATYPE(FieldListItem)
 
 QTEST_GUILESS_MAIN(TestFieldList)
 #include "tst_fieldlist.moc"
