@@ -1,0 +1,502 @@
+#include "mainwindow/forms/DOzerAvirAded.h"
+
+#include "common/AppPaths.h"
+#include "common/ClockWatch.h"
+#include "common/IpWatch.h"
+#include "common/ProgramFolder.h"
+#include "common/forms/DuvoAlert.h"
+#include "common/forms/SleepInhibitor.h"
+#include "mainwindow/StartUp.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QMenu>
+#include <QMetaObject>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <exception>
+
+DOzerAvirAded *DuvoMainForm = nullptr;
+QPointer<QWidget> ActiveProtoForm;
+QPointer<QWidget> ActiveTerminalForm;
+
+namespace {
+
+QString hint(const QString &title, const QString &note)
+{
+    if (note.isEmpty())
+        return QStringLiteral("<b>%1</b>").arg(title.toHtmlEscaped());
+    return QStringLiteral("<b>%1</b><br>%2").arg(title.toHtmlEscaped(), note.toHtmlEscaped());
+}
+
+QWidget *addToolbar(QWidget *page, const QString &caption)
+{
+    auto *group = new QGroupBox(caption, page);
+    auto *layout = new QHBoxLayout(group);
+    layout->setContentsMargins(4, 2, 4, 2);
+    static_cast<QHBoxLayout *>(page->layout())->addWidget(group);
+    return group;
+}
+
+QWidget *addPage(QTabWidget *pager, const QString &caption, const char *name)
+{
+    auto *page = new QWidget;
+    page->setObjectName(QLatin1String(name));
+    auto *layout = new QHBoxLayout(page);
+    layout->setContentsMargins(2, 2, 2, 2);
+    pager->addTab(page, caption);
+    return page;
+}
+
+} // namespace
+
+const QStringList &DOzerAvirAded::DeviceButtonNames()
+{
+    static const QStringList names = {
+        QStringLiteral("btnStatus"),         QStringLiteral("btnOpenProtocol"), QStringLiteral("btnCopyProtocol"),
+        QStringLiteral("btnNavigate"),       QStringLiteral("btnFormat"),       QStringLiteral("btnClone"),
+        QStringLiteral("btnPower"),          QStringLiteral("btnReboot"),       QStringLiteral("btnFirmwareUpdate"),
+        QStringLiteral("btnCreateVDU"),      QStringLiteral("btnLoadFromDisk"), QStringLiteral("btnSetChangePW"),
+        QStringLiteral("btnTerminal"),       QStringLiteral("btnDeviceLog"),    QStringLiteral("btnDuvoLog"),
+        QStringLiteral("btnSyncTime"),       QStringLiteral("btnNameandLocation"),
+    };
+    return names;
+}
+
+DOzerAvirAded::DOzerAvirAded(QWidget *parent) : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("DuvoMainForm"));
+    setWindowTitle(QStringLiteral("Velmor Lab Duvo Studio"));
+    resize(1010, 637);
+    setMinimumSize(915, 630);
+    FFirewall = &FHostFirewall;
+    DuvoAlert1 = new duvo::DuvoAlert(this);
+
+    buildRibbon();
+    buildDeviceArea();
+    buildStatusBar();
+
+    DuvoTimer.setInterval(5000);
+    DuvoTimer.stop();
+    connect(&DuvoTimer, &QTimer::timeout, this, &DOzerAvirAded::DuvoTimerTimer);
+    Timer1.setInterval(1000);
+    connect(&Timer1, &QTimer::timeout, this, &DOzerAvirAded::Timer1Timer);
+    Timer1.start();
+    // The modeless windows are freed soon after the user hides them.
+    FIdleTimer.setInterval(250);
+    connect(&FIdleTimer, &QTimer::timeout, this, &DOzerAvirAded::IdleFree);
+    FIdleTimer.start();
+
+    DuvoMainForm = this;
+    try {
+        FindDatabasePath();
+        const QString folder = duvo::ProgramFolder();
+        ZavLog1.setFileName(folder + QStringLiteral("DuvoGeneral.txt"));
+        ZavLog1.setEnabled(true);
+        ZavExceptionLog1.setFileName(folder + QStringLiteral("DuvoException.txt"));
+        ZavExceptionLog1.setActive(true);
+        FPanels[0]->setText(QStringLiteral("Press F1 for Help"));
+        FPanels[1]->setText(StatusBarDateTime(QDateTime::currentDateTime(), 4));
+        FDeviceList.Clear();
+        OutList1->header()->setFixedHeight(26);
+    } catch (const std::exception &) {
+        duvo::Prompts::message(QStringLiteral("Error during application startup..."), QStringLiteral("Error"));
+    }
+
+    FClockWatch = std::make_unique<duvo::ClockWatch>();
+    connect(FClockWatch.get(), &duvo::ClockWatch::timeChanged, this, [this] {
+        ZavLog1.WriteLine(QStringLiteral("A System Time change occurred"));
+        ZavLog1.Dump();
+    });
+    if (!qEnvironmentVariableIsSet("DUVO_NO_SLEEP_INHIBITOR")) {
+        FSleepInhibitor = std::make_unique<duvo::SleepInhibitor>();
+        if (!FSleepInhibitor->isHeld()) {
+            ZavLog1.WriteLine(QStringLiteral("System suspend cannot be refused: ") + FSleepInhibitor->failure());
+            ZavLog1.Dump();
+        }
+    }
+}
+
+DOzerAvirAded::~DOzerAvirAded()
+{
+    FormDestroy();
+    if (DuvoMainForm == this)
+        DuvoMainForm = nullptr;
+}
+
+void DOzerAvirAded::FormDestroy()
+{
+    DuvoTimer.stop();
+    FDeviceList.Clear();
+    ZavLog1.Dump();
+}
+
+void DOzerAvirAded::FindDatabasePath()
+{
+    DatabasePath = DatabasePathFor(duvo::ReadAppPath(), duvo::ProgramFolder());
+}
+
+QToolButton *DOzerAvirAded::addButton(QWidget *bar, const char *name, const QString &caption,
+                                      const QString &hintTitle, const QString &note, const char *handler)
+{
+    auto *b = new QToolButton(bar);
+    b->setObjectName(QLatin1String(name));
+    b->setText(caption);
+    b->setToolTip(hint(hintTitle, note));
+    b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    b->setMinimumWidth(72);
+    bar->layout()->addWidget(b);
+    FButtons[QLatin1String(name)] = b;
+    // The handler is the slot of that name; windows of later work add their slots.
+    const QByteArray slot = QByteArray(handler) + "()";
+    if (metaObject()->indexOfSlot(slot.constData()) >= 0)
+        connect(b, &QToolButton::clicked, this, [this, handler] { QMetaObject::invokeMethod(this, handler); });
+    return b;
+}
+
+QToolButton *DOzerAvirAded::button(const QString &name) const
+{
+    const auto it = FButtons.find(name);
+    return it == FButtons.end() ? nullptr : it->second;
+}
+
+void DOzerAvirAded::buildRibbon()
+{
+    AdvToolBarPager1 = new QTabWidget;
+    AdvToolBarPager1->setObjectName(QStringLiteral("AdvToolBarPager1"));
+
+    DiagPage1 = addPage(AdvToolBarPager1, QStringLiteral("Protocols"), "DiagPage1");
+    QWidget *bar = addToolbar(DiagPage1, QStringLiteral("Protocol Options"));
+    addButton(bar, "btnOpenProtocol", QStringLiteral("Run Protocol"), QStringLiteral("Run Protocol"),
+              QStringLiteral("Select and run a Protocol"), "btnOpenProtocolClick");
+    addButton(bar, "btnNewProtocol", QStringLiteral("New Protocol"), QStringLiteral("New Protocol"),
+              QStringLiteral("Create a new Protocol"), "btnNewProtocolClick");
+    addButton(bar, "btnEditProtocol", QStringLiteral("Edit Protocol"), QStringLiteral("Edit Protocol"),
+              QStringLiteral("Select and edit a Protocol"), "btnEditProtocolClick");
+    bar = addToolbar(DiagPage1, QStringLiteral("Manage Protocols"));
+    addButton(bar, "btnCopyProtocol", QStringLiteral("Copy Protocol"), QStringLiteral("Copy Protocol"),
+              QStringLiteral("Copy Protocols to or from Duvo devices"), "btnCopyProtocolClick");
+    addButton(bar, "btnLoadFromDisk", QStringLiteral("Load Protocol from Disk"), QStringLiteral("Load Protocol from Disk"),
+              QStringLiteral("Load Protocols from disk to Duvo devices"), "btnLoadFromDiskClick");
+    addButton(bar, "btnNavigate", QStringLiteral("Navigate Protocols"), QStringLiteral("Navigate Protocols"),
+              QStringLiteral("Navigate all Protocols available on the network"), "btnNavigateClick");
+    addButton(bar, "btnSetChangePW", QStringLiteral("Folder Security"), QStringLiteral("Folder Security"),
+              QStringLiteral("Set or change the passwords of your Duvo folders"), "btnSetChangePWClick");
+    static_cast<QHBoxLayout *>(DiagPage1->layout())->addStretch();
+
+    QWidget *toolbox = addPage(AdvToolBarPager1, QStringLiteral("Toolbox"), "ToolboxPage1");
+    bar = addToolbar(toolbox, QStringLiteral("Tools"));
+    addButton(bar, "btnWebProtocols", QStringLiteral("Internet Download"), QStringLiteral("Internet Download"),
+              QStringLiteral("Download Duvo related content from the Internet"), "btnWebProtocolsClick");
+    addButton(bar, "btnTerminal", QStringLiteral("RS232 Terminal"), QStringLiteral("RS232 Terminal"),
+              QStringLiteral("Connect to Duvo via RS232 serial cable"), "btnTerminalClick");
+    addButton(bar, "btnDuvoLog", QStringLiteral("View Duvo Log"), QStringLiteral("View Duvo Log"),
+              QStringLiteral("View the Duvo log file of the last run protocol"), "btnDuvoLogClick");
+    bar = addToolbar(toolbox, QStringLiteral("Control && Options"));
+    addButton(bar, "btnReboot", QStringLiteral("Reboot && Power-up"), QStringLiteral("Reboot & Power-up"),
+              QStringLiteral("Allows you to remotely reboot  or power-up a Duvo"), "btnRebootClick");
+    addButton(bar, "btnPower", QStringLiteral("Power"), QStringLiteral("Power"),
+              QStringLiteral("Allows you to remotely shutdown Duvo"), "btnPowerClick");
+    addButton(bar, "btnSyncTime", QStringLiteral("Sync Time with your PC"), QStringLiteral("Sync Time with your PC"),
+              QStringLiteral("Set the time of Duvo according to your PC clock"), "btnSyncTimeClick");
+    addButton(bar, "btnNameandLocation", QStringLiteral("Duvo Name && Location"), QStringLiteral("Duvo Name & Location"),
+              QStringLiteral("Assign an optional alias and location to your Duvo"), "btnNameandLocationClick");
+    bar = addToolbar(toolbox, QStringLiteral("External Tools"));
+    addButton(bar, "btnIPDuvo", QStringLiteral("Duvo IP Tool"), QStringLiteral("Duvo IP Tool"),
+              QStringLiteral("Allows you to control the network settings of your Duvo devices"), "btnIPDuvoClick");
+    addButton(bar, "btnFirewall", QStringLiteral("Firewall"), QStringLiteral("Firewall"),
+              QStringLiteral("Sets the needed Windows firewall ports"), "btnFirewallClick");
+    addButton(bar, "btnWinSearch", QStringLiteral("Windows Search"), QStringLiteral("Windows Search"),
+              QStringLiteral("Search for files on your machine and network"), "btnWinSearchClick");
+    static_cast<QHBoxLayout *>(toolbox->layout())->addStretch();
+
+    vDuvoPage1 = addPage(AdvToolBarPager1, QStringLiteral("vDuvo"), "vDuvoPage1");
+    bar = addToolbar(vDuvoPage1, QStringLiteral("virtual Duvo"));
+    addButton(bar, "btnCreateVDU", QStringLiteral("Save"), QStringLiteral("Save"),
+              QStringLiteral("Create a virtual Duvo data file from a networked Duvo"), "btnCreateVDUClick");
+    addButton(bar, "btnLoadVDU", QStringLiteral("Load"), QStringLiteral("Load"),
+              QStringLiteral("Load a virtual Duvo data file to a networked Duvo"), "btnLoadVDUClick");
+    static_cast<QHBoxLayout *>(vDuvoPage1->layout())->addStretch();
+
+    QWidget *maintenance = addPage(AdvToolBarPager1, QStringLiteral("Maintenance"), "MaintenancePage1");
+    bar = addToolbar(maintenance, QStringLiteral("Firmware && Data"));
+    addButton(bar, "btnFirmwareUpdate", QStringLiteral("Firmware Update"), QStringLiteral("Firmware Update"),
+              QStringLiteral("Update the Firmware of a selected Duvo device"), "btnFirmwareUpdateClick");
+    addButton(bar, "btnFormat", QStringLiteral("Factory Default"), QStringLiteral("Factory Default"),
+              QStringLiteral("Resets the Duvo flash drive to factory defaults"), "btnFormatClick");
+    addButton(bar, "btnClone", QStringLiteral("Clone"), QStringLiteral("Clone"),
+              QStringLiteral("This option allows you to copy all Duvo data to another Duvo"), "btnCloneClick");
+    static_cast<QHBoxLayout *>(maintenance->layout())->addStretch();
+
+    QWidget *options = addPage(AdvToolBarPager1, QStringLiteral("Options"), "OptionsPage1");
+    bar = addToolbar(options, QStringLiteral("System"));
+    addButton(bar, "btnDataBase", QStringLiteral("Database Administration"), QStringLiteral("Database Administration"),
+              QStringLiteral("Database tools"), "Database1Click");
+    addButton(bar, "btnPCInformation", QStringLiteral("Computer Information"), QStringLiteral("Computer Information"),
+              QStringLiteral("Shows general information about the PC"), "btnPCInformationClick");
+    bar = addToolbar(options, QStringLiteral("Preferences"));
+    addButton(bar, "btnPreferences", QStringLiteral("Preferences"), QStringLiteral("Preferences"),
+              QStringLiteral("Set system wide preferences"), "Preferences1Click");
+    static_cast<QHBoxLayout *>(options->layout())->addStretch();
+
+    // The application menu at the ribbon's corner, and the ribbon's help button.
+    auto *appMenuButton = new QToolButton;
+    appMenuButton->setObjectName(QStringLiteral("AdvPreviewMenu1"));
+    appMenuButton->setText(QStringLiteral("\u25CF"));
+    appMenuButton->setPopupMode(QToolButton::InstantPopup);
+    auto *menu = new QMenu(appMenuButton);
+    QAction *exitAction = menu->addAction(QStringLiteral("Exit"));
+    exitAction->setObjectName(QStringLiteral("actExit"));
+    exitAction->setToolTip(hint(QStringLiteral("Exit Application"), QStringLiteral("Terminates and exits the current application")));
+    connect(exitAction, &QAction::triggered, this, &DOzerAvirAded::AdvPreviewMenu1Buttons0Click);
+    QMenu *help = menu->addMenu(QStringLiteral("Help"));
+    QAction *guide = help->addAction(QStringLiteral("Quick Guide"));
+    guide->setObjectName(QStringLiteral("Contents1"));
+    guide->setShortcut(QKeySequence(Qt::Key_F1));
+    guide->setToolTip(hint(QStringLiteral("Quick Guide"), QStringLiteral("Online guide for this software")));
+    QMenu *optionsMenu = menu->addMenu(QStringLiteral("Options"));
+    QAction *updates = optionsMenu->addAction(QStringLiteral("Software Updates"));
+    updates->setObjectName(QStringLiteral("UpdateSoftware1"));
+    updates->setToolTip(hint(QStringLiteral("Software Updates"),
+                             QStringLiteral("Takes you to the web site with the latest release of the software")));
+    QAction *about = menu->addAction(QStringLiteral("About"));
+    about->setObjectName(QStringLiteral("About1"));
+    for (QAction *a : {guide, updates, about}) {
+        const QByteArray handler = a->objectName().toLatin1() + "Click";
+        if (metaObject()->indexOfSlot(handler + "()") >= 0)
+            connect(a, &QAction::triggered, this, [this, handler] { QMetaObject::invokeMethod(this, handler.constData()); });
+    }
+    addAction(guide);  // F1 works anywhere in the window
+    appMenuButton->setMenu(menu);
+    AdvToolBarPager1->setCornerWidget(appMenuButton, Qt::TopLeftCorner);
+
+    auto *helpButton = new QToolButton;
+    helpButton->setObjectName(QStringLiteral("btnRibbonHelp"));
+    helpButton->setText(QStringLiteral("?"));
+    connect(helpButton, &QToolButton::clicked, guide, &QAction::trigger);
+    AdvToolBarPager1->setCornerWidget(helpButton, Qt::TopRightCorner);
+}
+
+void DOzerAvirAded::buildDeviceArea()
+{
+    auto *central = new QWidget;
+    auto *layout = new QVBoxLayout(central);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->addWidget(AdvToolBarPager1);
+
+    OutList1 = new QTreeWidget;
+    OutList1->setObjectName(QStringLiteral("OutList1"));
+    OutList1->setRootIsDecorated(false);
+    OutList1->setSelectionMode(QAbstractItemView::NoSelection);
+    layout->addWidget(OutList1, 1);
+
+    auto *buttons = new QWidget;
+    buttons->setLayout(new QHBoxLayout);
+    buttons->layout()->setContentsMargins(0, 0, 0, 0);
+    static_cast<QHBoxLayout *>(buttons->layout())->addStretch();
+    addButton(buttons, "btnDeviceLog", QStringLiteral("Device Log"), QStringLiteral("View Device Log"),
+              QStringLiteral("Shows all historical data of the device"), "btnDeviceLogClick");
+    addButton(buttons, "btnStatus", QStringLiteral("Device Status"), QStringLiteral("View Device Status"),
+              QStringLiteral("Show the current status of the running protocol"), "btnStatusClick");
+    addButton(buttons, "btnRefresh", QStringLiteral("Device List"), QStringLiteral("Refreshes the device list"),
+              QStringLiteral("Press to manually refresh the device list and discover newly added devices"),
+              "btnRefreshClick");
+    layout->addWidget(buttons);
+    setCentralWidget(central);
+}
+
+void DOzerAvirAded::buildStatusBar()
+{
+    StatusBar1 = new QStatusBar;
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    const int widths[3] = {200, 320, 0};
+    for (int i = 0; i < 3; ++i) {
+        FPanels[i] = new QLabel;
+        FPanels[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        if (widths[i])
+            FPanels[i]->setFixedWidth(widths[i]);
+        StatusBar1->addWidget(FPanels[i], widths[i] ? 0 : 1);
+    }
+    setStatusBar(StatusBar1);
+}
+
+void DOzerAvirAded::Timer1Timer()
+{
+    FPanels[0]->setText(QStringLiteral("Use the Quick Guide"));
+    FPanels[1]->setText(StatusBarDateTime(QDateTime::currentDateTime(), 2));
+}
+
+void DOzerAvirAded::IdleFree()
+{
+    for (QPointer<QWidget> *form : {&ActiveProtoForm, &ActiveTerminalForm}) {
+        if (*form && (*form)->isHidden()) {
+            QWidget *w = *form;
+            *form = nullptr;
+            w->close();
+            delete w;
+        }
+    }
+}
+
+void DOzerAvirAded::ShowAlert(const QString &text)
+{
+    Workstation::ShowAlert(text);
+    DuvoAlert1->ShowText(text);
+}
+
+void DOzerAvirAded::SetDeviceControlsEnabled(bool on)
+{
+    for (const QString &name : DeviceButtonNames())
+        if (QToolButton *b = button(name))
+            b->setEnabled(on);
+}
+
+void DOzerAvirAded::EnableDeviceControls()
+{
+    const bool any = !FDeviceList.isEmpty();
+    if (any)
+        DuvoTimer.start();
+    else
+        DuvoTimer.stop();
+    SetDeviceControlsEnabled(any);
+    if (any)
+        OutList1->setFocus();
+}
+
+void DOzerAvirAded::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!FFormShown) {
+        FFormShown = true;
+        // Runs once the window is on screen, from the event loop.
+        QMetaObject::invokeMethod(this, &DOzerAvirAded::FormShow, Qt::QueuedConnection);
+    }
+}
+
+void DOzerAvirAded::FormShow()
+{
+    try {
+        AdvToolBarPager1->setCurrentWidget(DiagPage1);
+        SetupFirewall(*FFirewall, QCoreApplication::applicationFilePath(), TaskDialog1);
+
+        const QString key = QStringLiteral("\"") + QStringLiteral("default").toUpper() + QStringLiteral("\"");
+        if (!LoadSettings(key)) {
+            ZavLog1.WriteLine(QStringLiteral("Error during database operation"));
+            ZavLog1.Dump();
+        }
+        if (FApplicationEnding)
+            return;  // the user refused to create the missing database
+
+        const duvo::IpWatchState ip = duvo::CurrentIpWatch();
+        FLocalIP = ip.localIP;
+        if (ip.online) {
+            RunDiscovery();
+            DuvoTimer.setInterval(RefreshIntervalMs(FRefreshSeconds));
+            BuildDeviceList();
+            EnableDeviceControls();
+        } else {
+            TaskDialog1.Clear();
+            TaskDialog1.CommonButtons = duvo::Ok;
+            TaskDialog1.Title = QStringLiteral("Velmor Lab Duvo Studio");
+            TaskDialog1.Instruction = QStringLiteral("Network");
+            TaskDialog1.Icon = duvo::PromptIcon::Information;
+            TaskDialog1.Content = QStringLiteral("The computer is not connected to a network or is offline.");
+            TaskDialog1.ExpandedText = QStringLiteral("The application requires a TCP/IP network.");
+            TaskDialog1.ExpandControlText = QStringLiteral("Click to hide");
+            TaskDialog1.CollapsControlText = QStringLiteral("Click to see more");
+            TaskDialog1.Execute();
+            BuildDeviceList();
+            DuvoTimer.stop();
+            SetDeviceControlsEnabled(false);
+        }
+    } catch (const std::exception &e) {
+        ZavExceptionLog1.LogException(QStringLiteral("FormShow"), QString::fromLocal8Bit(e.what()));
+        duvo::Prompts::message(QStringLiteral("Error during application initialization!"), QStringLiteral("Error"),
+                               duvo::Ok, duvo::PromptIcon::Warning);
+        Terminate();
+    }
+}
+
+bool DOzerAvirAded::LoadSettings(const QString &key)
+{
+    Q_UNUSED(key);
+    // The settings row is read by the local store; until it exists the defaults stand.
+    if (FDefaultFolder.isEmpty())
+        FDefaultFolder = duvo::ProgramFolder();
+    return true;
+}
+
+void DOzerAvirAded::RunDiscovery()
+{
+    // Device discovery fills FDeviceList; until it exists the list stays empty.
+    FDeviceList.Clear();
+}
+
+void DOzerAvirAded::BuildDeviceList()
+{
+    OutList1->clear();
+    for (const auto &d : FDeviceList) {
+        auto *item = new QTreeWidgetItem(OutList1);
+        item->setText(0, QString::fromStdString(d->ipAddress));
+    }
+}
+
+void DOzerAvirAded::DuvoTimerTimer()
+{
+    // The status pass runs here; until it exists the tick has nothing to do.
+}
+
+void DOzerAvirAded::closeEvent(QCloseEvent *event)
+{
+    DuvoTimer.stop();
+    const bool note = ExitLosesAlertsOrSessions(FDeviceList);
+    TaskDialog1.Clear();
+    TaskDialog1.CommonButtons = duvo::Yes | duvo::No;
+    TaskDialog1.Title = QStringLiteral("Exit");
+    TaskDialog1.Instruction = QStringLiteral("Exit Duvo Studio?");
+    TaskDialog1.Icon = duvo::PromptIcon::Question;
+    TaskDialog1.Content = QStringLiteral("Select No to continue. Yes to exit.");
+    if (note) {
+        TaskDialog1.ExpandedText = QStringLiteral("Duvo Studio e-mail alerts and session IDs will be cleared on exit!");
+        TaskDialog1.ExpandControlText = QStringLiteral("Click to hide");
+        TaskDialog1.CollapsControlText = QStringLiteral("Click to see more");
+        TaskDialog1.Expanded = true;
+    }
+    if (TaskDialog1.Execute() != duvo::Yes) {
+        event->ignore();
+        DuvoTimer.start();
+        return;
+    }
+    // Yes: the window hides now and is freed only after the handler stack has unwound (an
+    // exchange may still be waiting inside the event loop below us).
+    event->accept();
+    hide();
+    Terminate();
+}
+
+void DOzerAvirAded::changeEvent(QEvent *event)
+{
+    if (FFormShown && (event->type() == QEvent::LocaleChange || event->type() == QEvent::ThemeChange)) {
+        ZavLog1.WriteLine(QStringLiteral("A System Settings change occurred"));
+        ZavLog1.Dump();
+    }
+    QMainWindow::changeEvent(event);
+}
+
+void DOzerAvirAded::Exit1Click()
+{
+    close();
+}
+
+void DOzerAvirAded::AdvPreviewMenu1Buttons0Click()
+{
+    Exit1Click();
+}

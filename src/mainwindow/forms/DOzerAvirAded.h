@@ -1,0 +1,95 @@
+#pragma once
+// The workstation's one main window (DuvoMainForm): the ribbon, the device list, the status
+// bar with its clock, the start-up sequence when it is first shown and the exit question.
+
+#include "link/Firewall.h"
+#include "link/Workstation.h"
+
+#include <QLabel>
+#include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
+#include <QTreeWidget>
+#include <map>
+#include <memory>
+
+class QTabWidget;
+class QToolButton;
+
+namespace duvo {
+class DuvoAlert;
+class ClockWatch;
+class SleepInhibitor;
+} // namespace duvo
+
+class DOzerAvirAded;
+extern DOzerAvirAded *DuvoMainForm;
+// The two modeless windows the main window keeps at most one of each; freed once hidden.
+extern QPointer<QWidget> ActiveProtoForm;
+extern QPointer<QWidget> ActiveTerminalForm;
+
+class DOzerAvirAded : public QMainWindow, public Workstation {
+    Q_OBJECT
+public:
+    explicit DOzerAvirAded(QWidget *parent = nullptr);
+    ~DOzerAvirAded() override;
+
+    // The start-up sequence; runs once, when the window is first shown.
+    void FormShow();
+    bool formShown() const { return FFormShown; }
+    void FindDatabasePath();
+
+    // Steps of the start-up sequence and the device list.
+    bool LoadSettings(const QString &key);
+    void RunDiscovery();
+    void BuildDeviceList();
+    // Enables DuvoTimer and the device buttons exactly when the device list is not empty.
+    void EnableDeviceControls();
+    void SetDeviceControlsEnabled(bool on);
+    static const QStringList &DeviceButtonNames();
+
+    void ShowAlert(const QString &text) override;
+    duvo::DuvoAlert *DuvoAlert1 = nullptr;
+
+    // The firewall the start-up sequence talks to (this machine's unless a test sets one).
+    void setFirewallBackend(FirewallBackend *backend) { FFirewall = backend; }
+
+    QTabWidget *AdvToolBarPager1 = nullptr;
+    QWidget *DiagPage1 = nullptr;
+    QWidget *vDuvoPage1 = nullptr;
+    QTreeWidget *OutList1 = nullptr;
+    QStatusBar *StatusBar1 = nullptr;
+    QTimer Timer1;  // the status bar clock
+    QLabel *StatusPanel(int index) const { return FPanels[index]; }
+    QToolButton *button(const QString &name) const;
+
+public slots:
+    void Timer1Timer();
+    void Exit1Click();
+    void AdvPreviewMenu1Buttons0Click();
+    void IdleFree();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    void buildRibbon();
+    void buildDeviceArea();
+    void buildStatusBar();
+    QToolButton *addButton(QWidget *bar, const char *name, const QString &caption, const QString &hintTitle,
+                           const QString &note, const char *handler);
+    // The auto-refresh timer's handler; the status pass fills it.
+    void DuvoTimerTimer();
+    void FormDestroy();
+
+    bool FFormShown = false;
+    FirewallBackend *FFirewall = nullptr;
+    HostFirewall FHostFirewall;
+    std::map<QString, QToolButton *> FButtons;
+    QLabel *FPanels[3] = {nullptr, nullptr, nullptr};
+    QTimer FIdleTimer;
+    std::unique_ptr<duvo::ClockWatch> FClockWatch;
+    std::unique_ptr<duvo::SleepInhibitor> FSleepInhibitor;
+};

@@ -1,0 +1,13 @@
+#pragma once
+// The workstation's application object: an exception that reaches the event loop is written
+// to the exception log and shown in the application's exception box, and the program goes on.
+
+#include <QApplication>
+
+class DuvoApplication : public QApplication {
+public:
+    DuvoApplication(int &argc, char **argv);
+    bool notify(QObject *receiver, QEvent *event) override;
+    // Shows an exception in the application's exception box and writes it to the exception log.
+    static void ShowException(const QString &where, const QString &what);
+};
