@@ -205,6 +205,7 @@ private slots:
         ScriptedPrompts prompts;
         prompts.answer(Ok, QStringLiteral("The computer is not connected to a network or is offline."),
                        QStringLiteral("Velmor Lab Duvo Studio"));
+        prompts.answer(Ok, QStringLiteral("No devices were found on the network."));
         DOzerAvirAded form;
         form.show();
         QVERIFY(waitFor([&] { return prompts.pending() == 0; }));
@@ -212,7 +213,9 @@ private slots:
         QCOMPARE(notice.instruction, QStringLiteral("Network"));
         QCOMPARE(notice.expandedText, QStringLiteral("The application requires a TCP/IP network."));
         QCOMPARE(notice.collapseControlText, QStringLiteral("Click to see more"));
+        QCOMPARE(prompts.asked().at(1).instruction, QStringLiteral("Duvo Device Network Scan"));
         QVERIFY(form.TaskDialog1.ExpandedText.isEmpty());
+        QCOMPARE(form.OutList1->topLevelItemCount(), 0);
 
         QCOMPARE(form.windowTitle(), QStringLiteral("Velmor Lab Duvo Studio"));
         QStringList pages;

@@ -6,6 +6,7 @@
 #include "common/ProgramFolder.h"
 #include "common/forms/DuvoAlert.h"
 #include "common/forms/SleepInhibitor.h"
+#include "mainwindow/DeviceRows.h"
 #include "mainwindow/StartUp.h"
 
 #include <QApplication>
@@ -15,6 +16,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QMenu>
+#include <QPainter>
 #include <QMetaObject>
 #include <QPushButton>
 #include <QScreen>
@@ -29,6 +31,30 @@ QPointer<QWidget> ActiveProtoForm;
 QPointer<QWidget> ActiveTerminalForm;
 
 namespace {
+
+// The pictures of the device types (indexes into the main window's picture list).
+QIcon DevicePicture(const QString &index)
+{
+    if (index.isEmpty())
+        return QIcon();
+    QColor colour = index == QStringLiteral("144") ? QColor(0x9e, 0x9e, 0x9e)
+                    : index == QStringLiteral("145") ? QColor(0x2e, 0x7d, 0x32) : QColor(0x15, 0x65, 0xc0);
+    QPixmap pm(28, 28);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setBrush(colour);
+    p.setPen(Qt::NoPen);
+    p.drawRoundedRect(QRectF(2, 6, 24, 16), 4, 4);
+    p.setPen(Qt::white);
+    QFont f = p.font();
+    f.setPixelSize(9);
+    f.setBold(true);
+    p.setFont(f);
+    p.drawText(QRectF(2, 6, 24, 16), Qt::AlignCenter,
+               index == QStringLiteral("144") ? QStringLiteral("SV") : index == QStringLiteral("145") ? QStringLiteral("24") : QStringLiteral("96"));
+    return QIcon(pm);
+}
 
 QString hint(const QString &title, const QString &note)
 {
@@ -296,6 +322,21 @@ void DOzerAvirAded::buildDeviceArea()
     OutList1->setObjectName(QStringLiteral("OutList1"));
     OutList1->setRootIsDecorated(false);
     OutList1->setSelectionMode(QAbstractItemView::NoSelection);
+    OutList1->setColumnCount(14);
+    OutList1->setHeaderLabels({QStringLiteral("Devices"), QString(), QStringLiteral("IP Address"),
+                               QStringLiteral("Duvo ID"), QStringLiteral("Type"), QStringLiteral("Alias"),
+                               QStringLiteral("Location"), QStringLiteral("Status"), QStringLiteral("State"),
+                               QStringLiteral("Total Time"), QStringLiteral("Time Left"), QStringLiteral("Protocol"),
+                               QStringLiteral("Duvo Time"), QStringLiteral("Message")});
+    OutList1->setColumnWidth(0, 16);
+    OutList1->setColumnWidth(1, 36);
+    OutList1->setIconSize(QSize(28, 28));
+    OutList1->setSortingEnabled(false);
+    OutList1->setDragEnabled(false);
+    OutList1->setItemsExpandable(false);
+    for (int c = 0; c < 14; ++c)
+        OutList1->headerItem()->setToolTip(c, QStringLiteral("Double click for status or run"));
+    connect(OutList1, &QTreeWidget::itemCollapsed, this, [this](QTreeWidgetItem *) { OutList1->expandAll(); });
     layout->addWidget(OutList1, 1);
 
     auto *buttons = new QWidget;
@@ -443,10 +484,97 @@ void DOzerAvirAded::RunDiscovery()
 void DOzerAvirAded::BuildDeviceList()
 {
     OutList1->clear();
-    for (const auto &d : FDeviceList) {
-        auto *item = new QTreeWidgetItem(OutList1);
-        item->setText(0, QString::fromStdString(d->ipAddress));
+    if (FDeviceList.isEmpty()) {
+        TaskDialog1.Clear();
+        TaskDialog1.CommonButtons = duvo::Ok;
+        TaskDialog1.Title = QStringLiteral("Velmor Lab Duvo Studio");
+        TaskDialog1.Instruction = QStringLiteral("Duvo Device Network Scan");
+        TaskDialog1.Icon = duvo::PromptIcon::Information;
+        TaskDialog1.Content = QStringLiteral("No devices were found on the network.");
+        TaskDialog1.ExpandedText = QStringLiteral(
+            "Make sure all devices have power, are connected to the network and have an IP address.  "
+            "Make sure you have allowed the following ports through your Windows Firewall: UDP:20034  TCP:62751.");
+        TaskDialog1.ExpandControlText = QStringLiteral("Click to hide");
+        TaskDialog1.CollapsControlText = QStringLiteral("Click to see more");
+        TaskDialog1.Execute();
+        return;
     }
+    auto *group = new QTreeWidgetItem(OutList1);
+    group->setFirstColumnSpanned(true);
+    group->setText(0, QStringLiteral("Duvo Network Devices ") + QStringLiteral("(%1)").arg(FDeviceList.Count()));
+    group->setSizeHint(0, QSize(0, 34));
+    QFont bold = group->font(0);
+    bold.setBold(true);
+    group->setFont(0, bold);
+    for (const auto &d : FDeviceList) {
+        auto *row = new QTreeWidgetItem(group);
+        auto *preview = new QTreeWidgetItem(row);
+        preview->setFirstColumnSpanned(true);
+        preview->setForeground(0, QBrush(Qt::blue));
+        writeRow(row, *d, true);
+        row->setExpanded(true);
+    }
+    group->setExpanded(true);
+}
+
+void DOzerAvirAded::writeRow(QTreeWidgetItem *row, const DVDEVICEINFO_T &device, bool withPicture)
+{
+    const DeviceRowTexts cells = DeviceRowCells(device);
+    if (withPicture) {
+        row->setData(1, Qt::UserRole, cells[0]);
+        row->setIcon(1, DevicePicture(cells[0]));
+    }
+    for (int cell = 1; cell < 13; ++cell)
+        row->setText(cell + 1, cells[cell]);
+    if (QTreeWidgetItem *preview = row->child(0))
+        preview->setText(0, QStringLiteral("    ") + cells[12]);
+    for (int column = 1; column < OutList1->columnCount(); ++column)
+        row->setToolTip(column, QStringLiteral("Double click for status or run"));
+}
+
+QTreeWidgetItem *DOzerAvirAded::deviceRow(int index) const
+{
+    QTreeWidgetItem *group = OutList1->topLevelItem(0);
+    return (group && index >= 0 && index < group->childCount()) ? group->child(index) : nullptr;
+}
+
+QString DOzerAvirAded::RowText(int index, int cell) const
+{
+    QTreeWidgetItem *row = deviceRow(index);
+    if (!row || cell < 0 || cell > 12)
+        return QString();
+    return cell == 0 ? row->data(1, Qt::UserRole).toString() : row->text(cell + 1);
+}
+
+void DOzerAvirAded::UpdateDeviceRows()
+{
+    if (FDeviceList.isEmpty())
+        return;
+    for (int i = 0; i < FDeviceList.Count(); ++i) {
+        DVDEVICEINFO_T *d = FDeviceList.at(i);
+        if (CompletedAlertDue(*d)) {
+            SendDeviceAlert(*d, QStringLiteral("Status = Completed"));
+            // The mail waits inside the event loop: the list may have been rebuilt meanwhile.
+            if (i >= FDeviceList.Count() || FDeviceList.at(i) != d)
+                return;
+        }
+        if (QTreeWidgetItem *row = deviceRow(i))
+            writeRow(row, *d, false);
+    }
+    OutList1->viewport()->update();
+}
+
+void DOzerAvirAded::SendDeviceAlert(DVDEVICEINFO_T &device, const QString &message)
+{
+    // Marked sent first: a second tick during the send must not send it again.
+    device.alertSent = 1;
+    SendAlert(QString::fromStdString(device.alertAddress), message);
+}
+
+void DOzerAvirAded::SendAlert(const QString &recipient, const QString &message)
+{
+    ZavLog1.WriteLine(QStringLiteral("Alert for %1: %2").arg(recipient, message));
+    ZavLog1.Dump();
 }
 
 void DOzerAvirAded::DuvoTimerTimer()

@@ -43,6 +43,13 @@ public:
     bool LoadSettings(const QString &key);
     void RunDiscovery();
     void BuildDeviceList();
+    // Rewrites cells 1 to 12 of every row and sends the completed-run alerts that are due.
+    void UpdateDeviceRows();
+    // The text of a cell of device row `index` (cell 0: the picture index).
+    QString RowText(int index, int cell) const;
+    // Sends an armed alert of a device (marks it sent first).
+    void SendDeviceAlert(DVDEVICEINFO_T &device, const QString &message);
+    virtual void SendAlert(const QString &recipient, const QString &message);
     // Enables DuvoTimer and the device buttons exactly when the device list is not empty.
     void EnableDeviceControls();
     void SetDeviceControlsEnabled(bool on);
@@ -78,6 +85,8 @@ private:
     void buildRibbon();
     void buildDeviceArea();
     void buildStatusBar();
+    void writeRow(QTreeWidgetItem *row, const DVDEVICEINFO_T &device, bool withPicture);
+    QTreeWidgetItem *deviceRow(int index) const;
     QToolButton *addButton(QWidget *bar, const char *name, const QString &caption, const QString &hintTitle,
                            const QString &note, const char *handler);
     // The auto-refresh timer's handler; the status pass fills it.
