@@ -1,0 +1,153 @@
+#include "link/DatabaseFiles.h"
+
+#include "common/Prompts.h"
+#include "link/CppSQLite3.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <filesystem>
+#include <system_error>
+
+namespace duvo {
+
+QList<const char *> MainDatabaseStatements()
+{
+    return {
+        "begin exclusive transaction;",
+        "create table config_tbl(configid INTEGER PRIMARY KEY, configname TEXT, maildata TEXT,\t\t\t\t  "
+        "preferencedata TEXT, data1 TEXT, data2 TEXT, dbversion TEXT);",
+        "create table log_tbl(logid INTEGER PRIMARY KEY, sessionid TEXT,\t\t\t  "
+        "folder TEXT, file TEXT, protocol TEXT, protocolsize INTEGER,\t\t\t  "
+        "date REAL, volume INTEGER, consumable INTEGER, originalip TEXT,\t\t\t  "
+        "originaltype TEXT, originalname TEXT, contactname TEXT,\t\t\t  "
+        "description TEXT, notes TEXT, fwversion TEXT, logres1 TEXT,\t\t\t  "
+        "logres2 TEXT, logres3 REAL, logres4 REAL);",
+        "create index session_id_idx on log_tbl (sessionid);",
+        "create table log2_tbl(log2id INTEGER PRIMARY KEY, sessionid TEXT,\t\t\t  duvolog TEXT);",
+        "create index session2_id_idx on log2_tbl (sessionid);",
+        "create table reserve1_tbl(reserve1id INTEGER PRIMARY KEY, res1 TEXT, res2 TEXT, res3 REAL, res4 REAL);",
+        "create table blob_tbl(blobid INTEGER PRIMARY KEY, blob1 BLOB, blob2 BLOB, blob3 BLOB, blob4 BLOB);",
+        "commit transaction;",
+    };
+}
+
+QList<const char *> VirtualDataFileStatements()
+{
+    return {
+        "begin exclusive transaction;",
+        "create table vinfo_tbl(infoid INTEGER PRIMARY KEY, username TEXT DEFAULT 'vDuvo', \t\t  "
+        "description TEXT DEFAULT 'virtual Duvo data file', \t date REAL, originalip TEXT,  "
+        "originaltype TEXT, originalname TEXT, \t totalfolders INTEGER, totalfiles INTEGER, version TEXT);",
+        "create table vfolder_tbl(folderid INTEGER PRIMARY KEY, foldername TEXT, \t\t\t   "
+        "password TEXT, secure INTEGER);",
+        "create table vfile_tbl(fileid INTEGER PRIMARY KEY, foldername TEXT, filename TEXT, \t\t\t\t"
+        "protocol TEXT, protocolsize INTEGER);",
+        "commit transaction;",
+    };
+}
+
+QList<const char *> ProtocolFileStatements()
+{
+    return {
+        "begin exclusive transaction;",
+        "create table protocol_tbl(id INTEGER PRIMARY KEY, filename TEXT,              "
+        "protocol TEXT, protocolsize INTEGER);",
+        "commit transaction;",
+    };
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path toPath(const QString &path)
+{
+    return fs::path(QFile::encodeName(path).toStdString());
+}
+
+void removeQuietly(const QString &path)
+{
+    std::error_code ec;
+    fs::remove(toPath(path), ec);
+}
+
+// Journal and WAL files SQLite keeps beside a database file.
+void removeCompanions(const QString &path)
+{
+    for (const char *suffix : {"-journal", "-wal", "-shm"})
+        removeQuietly(path + QLatin1String(suffix));
+}
+
+QString siblingName(const QString &path)
+{
+    for (;;) {
+        const QString candidate = path + QStringLiteral(".new%1")
+                                             .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+        if (!QFileInfo::exists(candidate))
+            return candidate;
+    }
+}
+
+} // namespace
+
+int CreateSqliteFile(const QString &path, const QList<const char *> &statements)
+{
+    const QFileInfo old(path);
+    if (old.exists()) {
+        // A file we could not delete is not replaced either.
+        if (!old.isFile() || !old.isWritable() || !QFileInfo(old.absolutePath()).isWritable())
+            return 0;
+    }
+
+    const QString building = siblingName(path);
+    try {
+        {
+            CppSQLite3DB db;
+            db.OpenFile(building);
+            // Outside the transaction: inside one the engine ignores it.
+            db.RunCommand("pragma auto_vacuum = 1;");
+            for (const char *statement : statements)
+                db.RunCommand(statement);
+            db.CloseFile();
+        }
+        // No stale journal may be rolled into the new file once it has the old name.
+        removeCompanions(path);
+        std::error_code ec;
+        fs::rename(toPath(building), toPath(path), ec);
+        if (ec) {
+            removeQuietly(building);
+            removeCompanions(building);
+            return 0;
+        }
+        return 1;
+    } catch (const CppSQLite3Exception &e) {
+        removeQuietly(building);
+        removeCompanions(building);
+        Prompts::message(QStringLiteral("SQLite exception: ") + QString::number(e.ErrorCode()),
+                         QStringLiteral("Error"), Ok, PromptIcon::Warning);
+        return 0;
+    } catch (...) {
+        removeQuietly(building);
+        removeCompanions(building);
+        throw;
+    }
+}
+
+int CreateMainDatabase(const QString &path)
+{
+    return CreateSqliteFile(path, MainDatabaseStatements());
+}
+
+int CreateVirtualDataFile(const QString &path)
+{
+    return CreateSqliteFile(path, VirtualDataFileStatements());
+}
+
+int CreateProtocolFile(const QString &path)
+{
+    return CreateSqliteFile(path, ProtocolFileStatements());
+}
+
+} // namespace duvo

@@ -1,0 +1,222 @@
+#include "link/CppSQLite3.h"
+#include "link/DatabaseFiles.h"
+#include "link/SessionId.h"
+#include "ScriptedPrompts.h"
+#include "TestFolders.h"
+
+#include <QDir>
+#include <QTest>
+
+#include <sqlite3.h>
+
+using namespace duvo;
+using namespace duvo::test;
+
+namespace {
+
+// Reads with the plain library, not through the access layer under test.
+QStringList column(const QString &path, const char *sql)
+{
+    sqlite3 *db = nullptr;
+    QStringList out;
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_stmt *st = nullptr;
+        if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) == SQLITE_OK) {
+            while (sqlite3_step(st) == SQLITE_ROW)
+                out << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)));
+        } else {
+            out << QStringLiteral("<error: %1>").arg(QString::fromUtf8(sqlite3_errmsg(db)));
+        }
+        sqlite3_finalize(st);
+    }
+    sqlite3_close(db);
+    return out;
+}
+
+QByteArray bytesOf(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+using Creator = int (*)(const QString &);
+
+} // namespace
+
+Q_DECLARE_METATYPE(Creator)
+
+class TestDatabaseFiles : public QObject {
+    Q_OBJECT
+private slots:
+    void newFileHasSchemaAndAutoVacuum_data()
+    {
+        QTest::addColumn<Creator>("create");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QStringList>("objects");
+        QTest::newRow("main") << Creator(&CreateMainDatabase) << "VadeZir.sqb"
+                              << QStringList{"config_tbl", "log_tbl", "session_id_idx", "log2_tbl",
+                                             "session2_id_idx", "reserve1_tbl", "blob_tbl"};
+        QTest::newRow("virtual data") << Creator(&CreateVirtualDataFile) << "lab.vdu"
+                                      << QStringList{"vinfo_tbl", "vfolder_tbl", "vfile_tbl"};
+        QTest::newRow("protocol") << Creator(&CreateProtocolFile) << "PCR1.svp" << QStringList{"protocol_tbl"};
+    }
+    void newFileHasSchemaAndAutoVacuum()
+    {
+        QFETCH(Creator, create);
+        QFETCH(QString, name);
+        QFETCH(QStringList, objects);
+        ScriptedPrompts prompts;
+        TempProgramFolder folder;
+        const QString path = folder.file(name);
+        QCOMPARE(create(path), 1);
+        QCOMPARE(column(path, "select name from sqlite_master order by rowid;"), objects);
+        QCOMPARE(column(path, "pragma auto_vacuum;"), QStringList{"1"});
+        // Nothing but the new file is left in the folder.
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{name});
+    }
+
+    void schemaTextKeepsTabsAndBlanks()
+    {
+        ScriptedPrompts prompts;
+        TempProgramFolder folder;
+        QCOMPARE(CreateMainDatabase(folder.databasePath()), 1);
+        QCOMPARE(column(folder.databasePath(), "select sql from sqlite_master where name = 'config_tbl';"),
+                 QStringList{"CREATE TABLE config_tbl(configid INTEGER PRIMARY KEY, configname TEXT, maildata TEXT,"
+                             "\t\t\t\t  preferencedata TEXT, data1 TEXT, data2 TEXT, dbversion TEXT)"});
+        const QString svp = folder.file(QStringLiteral("A.svp"));
+        QCOMPARE(CreateProtocolFile(svp), 1);
+        QCOMPARE(column(svp, "select sql from sqlite_master;"),
+                 QStringList{"CREATE TABLE protocol_tbl(id INTEGER PRIMARY KEY, filename TEXT,              "
+                             "protocol TEXT, protocolsize INTEGER)"});
+    }
+
+    void virtualDataDefaults()
+    {
+        ScriptedPrompts prompts;
+        TempProgramFolder folder;
+        const QString path = folder.file(QStringLiteral("x.vdu"));
+        QCOMPARE(CreateVirtualDataFile(path), 1);
+        {
+            CppSQLite3DB db;
+            db.OpenFile(path);
+            db.RunCommand("insert into vinfo_tbl (originalip) values ('10.0.0.5');");
+        }
+        QCOMPARE(column(path, "select username || '|' || description from vinfo_tbl;"),
+                 QStringList{"vDuvo|virtual Duvo data file"});
+    }
+
+    void replacesExistingFileAndStaleJournal()
+    {
+        ScriptedPrompts prompts;
+        TempProgramFolder folder;
+        const QString path = folder.databasePath();
+        QCOMPARE(CreateMainDatabase(path), 1);
+        {
+            CppSQLite3DB db;
+            db.OpenFile(path);
+            db.RunCommand("insert into config_tbl (configname) values ('\"DEFAULT\"');"
+                          "insert into log_tbl (sessionid) values ('1');");
+        }
+        QFile journal(path + QStringLiteral("-journal"));
+        QVERIFY(journal.open(QIODevice::WriteOnly));
+        journal.write(QByteArray(2048, 'j'));
+        journal.close();
+
+        QCOMPARE(CreateMainDatabase(path), 1);
+        QCOMPARE(column(path, "select count(*) from config_tbl;"), QStringList{"0"});
+        QCOMPARE(column(path, "select count(*) from log_tbl;"), QStringList{"0"});
+        QVERIFY(!QFile::exists(path + QStringLiteral("-journal")));
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{"VadeZir.sqb"});
+    }
+
+    void failedCreationLeavesOldFileUntouched()
+    {
+        ScriptedPrompts prompts;
+        prompts.answer(Ok, QStringLiteral("SQLite exception: 1"), QStringLiteral("Error"));
+        TempProgramFolder folder;
+        const QString path = folder.databasePath();
+        QCOMPARE(CreateMainDatabase(path), 1);
+        {
+            CppSQLite3DB db;
+            db.OpenFile(path);
+            db.RunCommand("insert into config_tbl (configname) values ('kept');");
+        }
+        const QByteArray before = bytesOf(path);
+        QList<const char *> broken = MainDatabaseStatements();
+        broken.insert(3, "create table config_tbl(x);");  // fails half-way
+        QCOMPARE(CreateSqliteFile(path, broken), 0);
+        QCOMPARE(prompts.asked().size(), 1);
+        QCOMPARE(prompts.asked()[0].text, QStringLiteral("SQLite exception: 1"));
+        QCOMPARE(prompts.asked()[0].icon, PromptIcon::Warning);
+        QCOMPARE(bytesOf(path), before);
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{"VadeZir.sqb"});
+    }
+
+    void missingFolderShowsEngineCode()
+    {
+        ScriptedPrompts prompts;
+        prompts.answer(Ok, QStringLiteral("SQLite exception: 14"), QStringLiteral("Error"));
+        TempProgramFolder folder;
+        QCOMPARE(CreateProtocolFile(folder.file(QStringLiteral("no/such/dir/A.svp"))), 0);
+        QCOMPARE(prompts.asked().size(), 1);
+    }
+
+    void pathThatCannotBeReplacedGivesZeroSilently()
+    {
+        ScriptedPrompts prompts;
+        TempProgramFolder folder;
+        const QString path = folder.file(QStringLiteral("taken.svp"));
+        QVERIFY(QDir().mkpath(path));  // a folder stands where the file should go
+        QCOMPARE(CreateProtocolFile(path), 0);
+        QVERIFY(prompts.asked().isEmpty());
+        QVERIFY(QFileInfo(path).isDir());
+    }
+
+    void sessionIdFormat_data()
+    {
+        QTest::addColumn<QDateTime>("when");
+        QTest::addColumn<int>("random");
+        QTest::addColumn<QString>("id");
+        QTest::newRow("example") << QDateTime(QDate(2009, 3, 5), QTime(14, 7, 9, 45)) << 123 << "200935147945123";
+        QTest::newRow("new year") << QDateTime(QDate(2027, 1, 1), QTime(0, 0, 0, 0)) << 0 << "20271100000";
+        QTest::newRow("longest") << QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59, 999)) << 32766
+                                 << "2026123123595999932766";
+    }
+    void sessionIdFormat()
+    {
+        QFETCH(QDateTime, when);
+        QFETCH(int, random);
+        QFETCH(QString, id);
+        int waited = -1;
+        SessionIdSource source;
+        source.wait = [&](int ms) { waited = ms; };
+        source.now = [&] { return when; };
+        source.random = [&] { return random; };
+        QString made = QStringLiteral("old");
+        QVERIFY(MakeSessionId(made, source));
+        QCOMPARE(made, id);
+        QCOMPARE(waited, 100);
+    }
+
+    void systemSessionIdsDiffer()
+    {
+        QString a, b;
+        QVERIFY(MakeSessionId(a));
+        QVERIFY(MakeSessionId(b));
+        QVERIFY(a != b);
+        QVERIFY(a.startsWith(QString::number(QDate::currentDate().year())));
+        QVERIFY(a.size() >= 11 && a.size() <= 22);
+    }
+
+    void systemRandomStaysBelowLimit()
+    {
+        const SessionIdSource s = SessionIdSource::system();
+        for (int i = 0; i < 2000; ++i) {
+            const int r = s.random();
+            QVERIFY(r >= 0 && r <= 32766);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDatabaseFiles)
+#include "tst_databasefiles.moc"
