@@ -1,0 +1,65 @@
+#include "mainwindow/SendAlertMail.h"
+
+#include "link/Workstation.h"
+#include "mainwindow/SmtpClient.h"
+
+#include <stdexcept>
+
+namespace {
+
+// A whole number as the settings store it: optional leading blanks and sign, then digits
+// only. Anything else is refused with the conversion error's text.
+int wholeNumber(const QString &text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && text.at(i) == QLatin1Char(' '))
+        ++i;
+    qsizetype digits = i;
+    if (digits < text.size() && (text.at(digits) == QLatin1Char('+') || text.at(digits) == QLatin1Char('-')))
+        ++digits;
+    bool ok = digits < text.size();
+    for (qsizetype k = digits; ok && k < text.size(); ++k)
+        ok = text.at(k) >= QLatin1Char('0') && text.at(k) <= QLatin1Char('9');
+    const int value = ok ? text.mid(i).toInt(&ok, 10) : 0;
+    if (!ok)
+        throw std::invalid_argument(QStringLiteral("'%1' is not a valid integer value").arg(text).toStdString());
+    return value;
+}
+
+} // namespace
+
+QStringList AlertMailBody(const QString &message)
+{
+    return {QStringLiteral("Duvo Studio update:"), QString(), message, QString(), QString(),
+            QStringLiteral("Do NOT reply to this e-mail...")};
+}
+
+void SendAlertMail(const SettingsFields &fields, duvo::GeneralLog &log, const QString &recipient,
+                   const QString &message)
+{
+    duvo::SmtpMail mail;
+    mail.mailAgent = QString::fromLatin1(duvo::kMailAgent);
+    mail.host = fields.FSmtpHost;
+    mail.user = fields.FSmtpUser;
+    mail.password = fields.FSmtpPassword;
+    mail.authenticate = fields.FSmtpAuth;
+    mail.port = wholeNumber(fields.FSmtpPort);
+    mail.tls = fields.FSmtpTls;
+    mail.senderAddress = fields.FSenderAddress;
+    mail.senderName = fields.FSenderName;
+    mail.subject = QString::fromLatin1(kAlertMailSubject);
+    mail.bodyLines = AlertMailBody(message);
+    mail.recipient = recipient;
+
+    const QString error = duvo::SendSmtpMail(mail);
+    if (error.isEmpty())
+        return;
+    log.WriteLine(QStringLiteral("E-mail SMTP error"));
+    log.WriteLine(error);
+    log.Dump();
+}
+
+void SendAlertMail(Workstation &workstation, const QString &recipient, const QString &message)
+{
+    SendAlertMail(workstation, workstation.ZavLog1, recipient, message);
+}
