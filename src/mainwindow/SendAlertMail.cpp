@@ -1,5 +1,6 @@
 #include "mainwindow/SendAlertMail.h"
 
+#include "link/FieldList.h"
 #include "link/Workstation.h"
 #include "mainwindow/SmtpClient.h"
 
@@ -7,20 +8,12 @@
 
 namespace {
 
-// A whole number as the settings store it: optional leading blanks and sign, then digits
-// only. Anything else is refused with the conversion error's text.
+// The port as the class library's integer conversion reads it; any other text is refused
+// with that conversion's error.
 int wholeNumber(const QString &text)
 {
-    qsizetype i = 0;
-    while (i < text.size() && text.at(i) == QLatin1Char(' '))
-        ++i;
-    qsizetype digits = i;
-    if (digits < text.size() && (text.at(digits) == QLatin1Char('+') || text.at(digits) == QLatin1Char('-')))
-        ++digits;
-    bool ok = digits < text.size();
-    for (qsizetype k = digits; ok && k < text.size(); ++k)
-        ok = text.at(k) >= QLatin1Char('0') && text.at(k) <= QLatin1Char('9');
-    const int value = ok ? text.mid(i).toInt(&ok, 10) : 0;
+    bool ok = false;
+    const int value = duvo::FieldToInt(text, &ok);
     if (!ok)
         throw std::invalid_argument(QStringLiteral("'%1' is not a valid integer value").arg(text).toStdString());
     return value;
