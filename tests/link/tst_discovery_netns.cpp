@@ -6,7 +6,10 @@
 // The same executable plays the parts inside the namespaces (DUVO_NETNS_ROLE=scan|module).
 // Skipped where network namespaces cannot be made.
 
+#include "duvosim/SimLab.h"
+#include "duvosim/SimModuleService.h"
 #include "duvosim/SimModules.h"
+#include "link/DeviceScan.h"
 #include "link/ModuleProtocol.h"
 
 #include <QCoreApplication>
@@ -76,6 +79,41 @@ int runScan()
     return 0;
 }
 
+// A lab of three instruments on 127.0.155.0/24 where a routing rule makes TCP to the second
+// one unreachable (ENETUNREACH at connect): only that instrument fails.
+int runUnreachable()
+{
+    duvosim::SimLab lab("127.0.155", 3);
+    duvosim::SimModuleService::install(lab);
+    std::string error;
+    if (!lab.start(&error)) {
+        std::fprintf(stderr, "lab: %s\n", error.c_str());
+        return 3;
+    }
+    ScanSettings s;
+    s.waitMs = 300;
+    s.localIP = lab.workstationAddress();
+    s.modules.target = lab.hubAddress();
+    s.modules.bind = lab.workstationAddress();
+    s.connectTimeoutMs = 3000;
+    s.exchangeTimeoutMs = 3000;
+    DeviceList list;
+    ScanDevices(list, s);
+    std::printf("records %d\n", list.Count());
+    for (const auto &r : list)
+        std::printf("%s|%d|%d|%s\n", r->ipAddress.c_str(), r->unreachable, r->busy, r->message.c_str());
+    return 0;
+}
+
+const char *UnreachableScript = R"SH(
+set -e
+ip link set lo up
+# Routing rules come before the local table, so one rule can block TCP to one local address.
+ip rule add pref 100 lookup local && ip rule del pref 0 || exit 77
+ip rule add pref 10 to 127.0.155.11 ipproto tcp unreachable || exit 77
+DUVO_NETNS_ROLE=unreachable "$1"
+)SH";
+
 const char *Script = R"SH(
 set -e
 self="$1"
@@ -110,8 +148,10 @@ DUVO_NETNS_ROLE=scan "$self"
 
 class TestDiscoveryNetns : public QObject {
     Q_OBJECT
-private slots:
-    void limitedBroadcastReachesEverySegment()
+private:
+    // Runs script in a private network namespace; false (with out holding why) when no
+    // namespace can be made here.
+    bool runIsolated(const char *script, QByteArray &out, QByteArray &err, int &exitCode)
     {
         QStringList unshare;
         if (geteuid() == 0 && QProcess::execute(QStringLiteral("unshare"), {QStringLiteral("-n"), QStringLiteral("true")}) == 0)
@@ -119,30 +159,54 @@ private slots:
         else if (QProcess::execute(QStringLiteral("unshare"), {QStringLiteral("-rn"), QStringLiteral("true")}) == 0)
             unshare = {QStringLiteral("-rn")};
         else
-            QSKIP("no private network namespace here");
-
-        QTemporaryDir work;
-        QVERIFY(work.isValid());
+            return false;
         QProcess p;
-        p.setWorkingDirectory(work.path());
+        p.setWorkingDirectory(FWork.path());
         p.start(QStringLiteral("unshare"),
-                unshare + QStringList{QStringLiteral("bash"), QStringLiteral("-c"), QString::fromLatin1(Script),
+                unshare + QStringList{QStringLiteral("bash"), QStringLiteral("-c"), QString::fromLatin1(script),
                                       QStringLiteral("netns"), QCoreApplication::applicationFilePath()});
-        QVERIFY(p.waitForStarted(5000));
+        if (!p.waitForStarted(5000))
+            return false;
         if (!p.waitForFinished(40000)) {
             p.kill();
             p.waitForFinished(5000);
-            QFAIL("the namespace run did not end");
         }
-        const QByteArray out = p.readAllStandardOutput();
-        const QByteArray err = p.readAllStandardError();
-        if (p.exitCode() == 77)
-            QSKIP("cannot make interfaces in a private network namespace");
-        QVERIFY2(p.exitCode() == 0, (out + err).constData());
+        out = p.readAllStandardOutput();
+        err = p.readAllStandardError();
+        exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        return exitCode != 77;
+    }
+
+    QTemporaryDir FWork;
+
+private slots:
+    void limitedBroadcastReachesEverySegment()
+    {
+        QByteArray out, err;
+        int exitCode = 0;
+        if (!runIsolated(Script, out, err, exitCode))
+            QSKIP("no private network namespace with interfaces here");
+        QVERIFY2(exitCode == 0, (out + err).constData());
         QVERIFY2(out.contains("plain failed\n"), out.constData());
         QVERIFY2(out.contains("found 2\n"), (out + err).constData());
         QVERIFY(out.contains("10.77.1.2 00:03:f4:00:02:01 DUVO 24\n"));
         QVERIFY(out.contains("10.77.2.2 00:03:f4:00:02:02 DUVO 24\n"));
+    }
+
+    void unreachableInstrumentFailsOnlyItself()
+    {
+        QByteArray out, err;
+        int exitCode = 0;
+        if (!runIsolated(UnreachableScript, out, err, exitCode))
+            QSKIP("no private network namespace with routing rules here");
+        QVERIFY2(exitCode == 0, (out + err).constData());
+        const QList<QByteArray> lines = out.split('\n');
+        QVERIFY2(lines.size() >= 4 && lines[0] == "records 3", out.constData());
+        QVERIFY2(lines[1].startsWith("127.0.155.10|0|0|Firmware:  "), out.constData());
+        QCOMPARE(lines[2], QByteArray("127.0.155.11|1|1|IP address 127.0.155.11 can not connect with IP socket from "
+                                      "127.0.155.1.  Are you in Firmware Upgrade C mode?  Otherwise make sure IP "
+                                      "address class and Subnet mask match host PC network"));
+        QVERIFY2(lines[3].startsWith("127.0.155.12|0|0|Firmware:  "), out.constData());
     }
 };
 
@@ -153,6 +217,8 @@ int main(int argc, char **argv)
             return runModule();
         if (std::strcmp(role, "scan") == 0)
             return runScan();
+        if (std::strcmp(role, "unreachable") == 0)
+            return runUnreachable();
         return 2;
     }
     QCoreApplication app(argc, argv);

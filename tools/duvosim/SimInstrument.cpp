@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -514,8 +515,18 @@ std::string SimInstrument::dispatch(const std::string &group, const std::string 
     if (command == "Nop")
         return r.ok();
     if (command == "Test1") {
-        r.field("StringA", fieldText(cmd, "StringA")).field("IntA", fieldText(cmd, "IntA"));
-        r.field("FloatA", fieldText(cmd, "FloatA")).field("BooleanA", fieldText(cmd, "BooleanA"));
+        // The instrument's self-test: the text with "response" appended, the integer
+        // tripled, the product of the number and the integer ("%f"), the boolean negated.
+        const std::string a = fieldText(cmd, "StringA");
+        const std::string intText = fieldText(cmd, "IntA"), floatText = fieldText(cmd, "FloatA");
+        long long i = 0;
+        double f = 0;
+        std::from_chars(intText.data(), intText.data() + intText.size(), i);
+        std::from_chars(floatText.data(), floatText.data() + floatText.size(), f);
+        char product[64];
+        std::snprintf(product, sizeof product, "%f", f * double(i));
+        r.field("StringA", a + "response").field("IntA", std::to_string(i * 3));
+        r.field("FloatA", product).field("BooleanA", fieldText(cmd, "BooleanA") == "false" ? "true" : "false");
         return r.ok();
     }
     if (command == "GetInstrumentInfo") {

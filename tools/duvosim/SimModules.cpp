@@ -220,7 +220,9 @@ void SimModuleNetwork::stop()
 void SimModuleNetwork::answer(uint32_t toAddr, uint16_t toPort, int onlyFd)
 {
     const int64_t now = nowMs();
-    for (const SimModule &m : FModules) {
+    for (SimModule m : FModules) {
+        if (m.typeSource)
+            m.type = m.typeSource();
         int fd = -1;
         for (const auto &s : FSockets)
             if (s.first == m.address)

@@ -12,6 +12,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -38,6 +39,8 @@ struct SimModule {
     bool passNeeded = false;
     ModuleFault fault = ModuleFault::None;
     int delayMs = 0;
+    // When set, the type text is read from here at every answer (the instrument's own type).
+    std::function<std::string()> typeSource;
 };
 
 // The module's 148-byte configuration record for this interface.

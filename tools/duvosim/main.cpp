@@ -2,6 +2,7 @@
 //   duvosim --lab 127.0.7 --devices 6
 
 #include "duvosim/SimLab.h"
+#include "duvosim/SimModuleService.h"
 
 #include <atomic>
 #include <csignal>
@@ -48,6 +49,8 @@ int main(int argc, char **argv)
     }
 
     duvosim::SimLab lab(base, devices);
+    // The instruments' network modules, with the discovery hub on base.2.
+    duvosim::SimModuleService::install(lab);
     std::string error;
     if (!lab.start(&error)) {
         std::fprintf(stderr, "duvosim: %s\n", error.c_str());
