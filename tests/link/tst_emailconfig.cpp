@@ -2,7 +2,9 @@
 // test mail against a real SMTP server on loopback.
 
 #include "link/CppSQLite3.h"
+#include "link/DatabaseFiles.h"
 #include "link/MailSettings.h"
+#include "link/Settings.h"
 #include "link/SettingsRow.h"
 #include "link/Workstation.h"
 #include "link/forms/TEmailConfigForm.h"
@@ -23,17 +25,11 @@ Q_DECLARE_METATYPE(duvo::MailSettings)
 
 namespace {
 
-const char *kConfigTable =
-    "create table config_tbl(configid INTEGER PRIMARY KEY, configname TEXT, maildata TEXT,"
-    " preferencedata TEXT, data1 TEXT, data2 TEXT, dbversion TEXT);";
-
 const QString kInitialMailData = QStringLiteral("25:\"\":\"\":\"\":1:\"\":\"\":0");
 
 void createDatabase(const QString &path)
 {
-    CppSQLite3DB db;
-    db.OpenFile(path);
-    db.RunCommand(kConfigTable);
+    QCOMPARE(CreateMainDatabase(path), 1);
 }
 
 void putRow(const QString &path, const QString &column, const QString &value)
@@ -251,6 +247,34 @@ private slots:
         QVERIFY(FWs->FSmtpTls);
         // The dialog stays open after saving.
         QCOMPARE(form.result(), 0);
+    }
+
+    void savedAccountIsWhatStartUpReads()
+    {
+        createDatabase(DatabasePath);
+        TEmailConfigForm form;
+        form.EmailPortEdit1->setText(QStringLiteral("587"));
+        form.MailServerEdit1->setText(QStringLiteral("smtp.lab.example"));
+        form.UserNameEdit1->setText(QStringLiteral("labuser"));
+        form.UserPasswordEdit1->setText(QStringLiteral("se\"cr:et"));
+        form.AuthenticateBox1->setChecked(false);
+        form.YourNameEdit1->setText(QStringLiteral("Cycler Room 2"));
+        form.YourEmailEdit1->setText(QStringLiteral("cycler@lab.example"));
+        form.SSLBox1->setChecked(true);
+        FPrompts->answer(Ok, QStringLiteral("Added configuration to the database!"));
+        QVERIFY(clickButton(&form, QStringLiteral("btnOk")));
+
+        Workstation started;
+        LoadSettings(started, SettingsRowKey());
+        QCOMPARE(started.FMailData, mailDataRows(DatabasePath).value(0));
+        QCOMPARE(started.FSmtpPort, QStringLiteral("587"));
+        QCOMPARE(started.FSmtpHost, QStringLiteral("smtp.lab.example"));
+        QCOMPARE(started.FSmtpUser, QStringLiteral("labuser"));
+        QCOMPARE(started.FSmtpPassword, QStringLiteral("se\"cr:et"));
+        QVERIFY(!started.FSmtpAuth);
+        QCOMPARE(started.FSenderName, QStringLiteral("Cycler Room 2"));
+        QCOMPARE(started.FSenderAddress, QStringLiteral("cycler@lab.example"));
+        QVERIFY(started.FSmtpTls);
     }
 
     void savePortRules_data()
