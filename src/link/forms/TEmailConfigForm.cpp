@@ -70,6 +70,7 @@ void TEmailConfigForm::buildControls()
     EmailPortEdit1->setObjectName(QStringLiteral("EmailPortEdit1"));
     // Up to six digits, as the port field always allowed.
     EmailPortEdit1->setMaxLength(6);
+    EmailPortEdit1->setMaximumWidth(80);
     EmailPortEdit1->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,6}")), EmailPortEdit1));
     AuthenticateBox1 = new QCheckBox(QStringLiteral("Authenticate at Login"), this);
