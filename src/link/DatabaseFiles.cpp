@@ -90,6 +90,22 @@ QString siblingName(const QString &path)
     }
 }
 
+// True when another connection holds a lock on the database file at path (it is being read
+// or written right now), so that replacing it would pull it away under that connection.
+bool lockedByAnother(const QString &path)
+{
+    try {
+        CppSQLite3DB db;
+        db.OpenFile(path);
+        db.SetBusyTimeout(0);
+        db.RunCommand("begin exclusive transaction;");
+        db.RunCommand("rollback transaction;");
+    } catch (const CppSQLite3Exception &e) {
+        return e.ErrorCode() == 5 || e.ErrorCode() == 6;  // busy, locked
+    }
+    return false;
+}
+
 } // namespace
 
 int CreateSqliteFile(const QString &path, const QList<const char *> &statements)
@@ -97,7 +113,8 @@ int CreateSqliteFile(const QString &path, const QList<const char *> &statements)
     const QFileInfo old(path);
     if (old.exists()) {
         // A file we could not delete is not replaced either.
-        if (!old.isFile() || !old.isWritable() || !QFileInfo(old.absolutePath()).isWritable())
+        if (!old.isFile() || !old.isWritable() || !QFileInfo(old.absolutePath()).isWritable()
+            || lockedByAnother(path))
             return 0;
     }
 

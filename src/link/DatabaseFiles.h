@@ -7,7 +7,8 @@
 // every statement succeeded, so a failed creation leaves an existing file untouched. New
 // files are auto-vacuum. Each returns 1 when the file at path now is a new, empty file of its
 // kind and 0 otherwise; an engine error shows "SQLite exception: <code>" (title "Error")
-// first, a file that cannot be replaced gives 0 without a message.
+// first, a file that cannot be replaced (not writable, or locked by a connection that is
+// reading or writing it) gives 0 without a message.
 
 #include <QString>
 #include <QStringList>

@@ -172,6 +172,29 @@ private slots:
         QVERIFY(QFileInfo(path).isDir());
     }
 
+    void fileInUseIsNotReplaced()
+    {
+        ScriptedPrompts prompts;
+        TempProgramFolder folder;
+        const QString path = folder.databasePath();
+        QCOMPARE(CreateMainDatabase(path), 1);
+        {
+            CppSQLite3DB db;
+            db.OpenFile(path);
+            db.RunCommand("insert into config_tbl (configname) values ('kept');");
+        }
+        {
+            CppSQLite3DB reader;
+            reader.OpenFile(path);
+            CppSQLite3Query q = reader.RunQuery("select configname from config_tbl;");  // holds a read lock
+            QCOMPARE(CreateMainDatabase(path), 0);
+            QVERIFY(prompts.asked().isEmpty());
+        }
+        QCOMPARE(column(path, "select configname from config_tbl;"), QStringList{"kept"});
+        QCOMPARE(CreateMainDatabase(path), 1);  // free again
+        QCOMPARE(column(path, "select count(*) from config_tbl;"), QStringList{"0"});
+    }
+
     void sessionIdFormat_data()
     {
         QTest::addColumn<QDateTime>("when");
