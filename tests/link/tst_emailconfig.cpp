@@ -8,12 +8,16 @@
 #include "link/SettingsRow.h"
 #include "link/Workstation.h"
 #include "link/forms/TEmailConfigForm.h"
+#include "link/forms/TPreferenceForm.h"
 #include "GuiTest.h"
 #include "ScriptedPrompts.h"
 #include "SmtpTestServer.h"
 #include "TestFolders.h"
 
+#include <QApplication>
 #include <QJsonArray>
+#include <QPointer>
+#include <QTimer>
 #include <QTest>
 
 #include <stdexcept>
@@ -343,6 +347,36 @@ private slots:
         QVERIFY(form.btnCancel->isDefault());
         QVERIFY(clickButton(&form, QStringLiteral("btnCancel")));
         QCOMPARE(form.result(), int(QDialog::Rejected));
+    }
+
+    void settingsDialogOpensItModally()
+    {
+        createDatabase(DatabasePath);
+        putRow(DatabasePath, QStringLiteral("maildata"), JoinMailData(sample()));
+        TPreferenceForm settings;
+        QVERIFY(!settings.loadFailed());
+        QPointer<TEmailConfigForm> shown;
+        QString server;
+        bool modal = false;
+        QTimer::singleShot(0, [&] {
+            QWidget *active = QApplication::activeModalWidget();
+            shown = qobject_cast<TEmailConfigForm *>(active);
+            if (!shown) {
+                // Whatever opened instead is closed, so the test cannot hang on it.
+                if (auto *d = qobject_cast<QDialog *>(active))
+                    d->reject();
+                return;
+            }
+            modal = shown->isModal() && shown->parentWidget() == &settings;
+            server = shown->MailServerEdit1->text();
+            clickButton(shown, QStringLiteral("btnCancel"));
+        });
+        QVERIFY(clickButton(&settings, QStringLiteral("btnEmailConfig")));
+        QVERIFY(modal);
+        QCOMPARE(server, QStringLiteral("smtp.lab.example"));
+        // The window is gone once it closed, and the settings dialog is still open.
+        QVERIFY(shown.isNull());
+        QCOMPARE(settings.result(), 0);
     }
 
     // ---- the test mail ----

@@ -6,6 +6,7 @@
 #include "link/FieldList.h"
 #include "link/SettingsRow.h"
 #include "link/Workstation.h"
+#include "link/forms/TEmailConfigForm.h"
 
 #include <QCheckBox>
 #include <QFileInfo>
@@ -342,8 +343,9 @@ void TPreferenceForm::EmailBox1Click()
 
 void TPreferenceForm::btnEmailConfigClick()
 {
-    // E-mail settings hook: opens TEmailConfigForm (owner this dialog) modally and deletes it
-    // afterwards. Left empty until that window exists.
+    // Shown whatever its load-failed flag says; gone when it closes.
+    TEmailConfigForm form(this);
+    form.exec();
 }
 
 void TPreferenceForm::edtDefaultFolder1BrowseClick()
