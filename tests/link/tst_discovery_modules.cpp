@@ -162,7 +162,7 @@ private slots:
         QElapsedTimer t;
         t.start();
         QCOMPARE(DiscoverModules(400, table, 4, loopback()), 0);
-        QVERIFY2(t.elapsed() >= 390 && t.elapsed() < 1500, QByteArray::number(t.elapsed()));
+        QVERIFY2(t.elapsed() >= 390 && t.elapsed() < 2500, QByteArray::number(t.elapsed()));
     }
 
     void lateReplyInsideTheWaitIsFound()
@@ -190,14 +190,14 @@ private slots:
         SimModuleNetwork net(Hub);
         SimModule chatty = makeModule(1);
         chatty.fault = ModuleFault::Chatter;
-        chatty.delayMs = 3000;
+        chatty.delayMs = 5000;
         net.add(chatty);
         QVERIFY(net.start());
         DiscoveryEntry table[4];
         QElapsedTimer t;
         t.start();
         QCOMPARE(DiscoverModules(300, table, 4, loopback()), 1);
-        QVERIFY2(t.elapsed() < 1200, QByteArray::number(t.elapsed()));
+        QVERIFY2(t.elapsed() < 2500, QByteArray::number(t.elapsed()));
     }
 
     void stopRequestEndsTheWait()
@@ -260,7 +260,7 @@ private slots:
         QElapsedTimer t;
         t.start();
         QCOMPARE(DiscoverModules(2000, table, 2, loopback()), ErrBind);
-        QVERIFY(t.elapsed() < 500);
+        QVERIFY(t.elapsed() < 1000);
         close(fd);
     }
 
