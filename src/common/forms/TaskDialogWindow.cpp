@@ -42,6 +42,7 @@ TaskDialogWindow::TaskDialogWindow(const PromptRequest &request, QWidget *parent
 {
     setWindowTitle(request.title);
     setObjectName(QStringLiteral("TaskDialog1"));
+    setMinimumWidth(440);
     auto *layout = new QVBoxLayout(this);
 
     auto *top = new QHBoxLayout;
