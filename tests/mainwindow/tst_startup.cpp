@@ -2,6 +2,8 @@
 
 #include "common/AppPaths.h"
 #include "common/IpWatch.h"
+#include "link/DatabaseFiles.h"
+#include "link/SettingsRow.h"
 #include "mainwindow/StartUp.h"
 #include "mainwindow/forms/DOzerAvirAded.h"
 #include "GuiTest.h"
@@ -203,17 +205,20 @@ private slots:
         TempProgramFolder folder;
         setIpWatchOverride(IpWatchState{QString(), false});
         ScriptedPrompts prompts;
+        prompts.answer(Yes, QStringLiteral("Create new database file"));
+        prompts.answer(Ok, QStringLiteral("Database created!"));
         prompts.answer(Ok, QStringLiteral("The computer is not connected to a network or is offline."),
                        QStringLiteral("Velmor Lab Duvo Studio"));
         prompts.answer(Ok, QStringLiteral("No devices were found on the network."));
         DOzerAvirAded form;
         form.show();
         QVERIFY(waitFor([&] { return prompts.pending() == 0; }));
-        const PromptRequest &notice = prompts.asked().at(0);
+        QVERIFY(QFileInfo::exists(folder.databasePath()));
+        const PromptRequest &notice = prompts.asked().at(2);
         QCOMPARE(notice.instruction, QStringLiteral("Network"));
         QCOMPARE(notice.expandedText, QStringLiteral("The application requires a TCP/IP network."));
         QCOMPARE(notice.collapseControlText, QStringLiteral("Click to see more"));
-        QCOMPARE(prompts.asked().at(1).instruction, QStringLiteral("Duvo Device Network Scan"));
+        QCOMPARE(prompts.asked().at(3).instruction, QStringLiteral("Duvo Device Network Scan"));
         QVERIFY(form.TaskDialog1.ExpandedText.isEmpty());
         QCOMPARE(form.OutList1->topLevelItemCount(), 0);
 
@@ -241,18 +246,63 @@ private slots:
         setIpWatchOverride(std::nullopt);
     }
 
+    void refusingTheMissingDatabaseEndsTheProgram()
+    {
+        TempProgramFolder folder;
+        setIpWatchOverride(IpWatchState{QString(), false});
+        ScriptedPrompts prompts;
+        prompts.answer(No, QStringLiteral("Create new database file"));
+        DOzerAvirAded form;
+        form.show();
+        QVERIFY(waitFor([&] { return form.FApplicationEnding; }));
+        QTest::qWait(100);
+        QCOMPARE(prompts.asked().size(), 1);  // nothing more is asked
+        QVERIFY(!QFileInfo::exists(folder.databasePath()));
+        QCoreApplication::processEvents();
+        setIpWatchOverride(std::nullopt);
+    }
+
+    void brokenDatabaseIsLoggedAndStartUpGoesOn()
+    {
+        TempProgramFolder folder;
+        {
+            QFile f(folder.databasePath());
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("this is not a database");
+        }
+        setIpWatchOverride(IpWatchState{QString(), false});
+        ScriptedPrompts prompts;
+        prompts.answer(Ok, QStringLiteral("SQLite exception: "));
+        prompts.answer(Ok, QStringLiteral("The computer is not connected"));
+        prompts.answer(Ok, QStringLiteral("No devices were found"));
+        DOzerAvirAded form;
+        form.show();
+        QVERIFY(waitFor([&] { return prompts.pending() == 0; }));
+        QVERIFY(!form.FApplicationEnding);
+        QVERIFY(folder.readFile(QStringLiteral("DuvoGeneral.txt")).contains(QStringLiteral("Error during database operation")));
+        QCOMPARE(form.FRefreshSeconds, 5);
+        setIpWatchOverride(std::nullopt);
+    }
+
     void startOnlineWithNoDevicesKeepsTimerOff()
     {
         TempProgramFolder folder;
-        setIpWatchOverride(IpWatchState{QStringLiteral("127.0.9.1"), true});
+        // A lab network with nothing on it; discovery waits 2 s, refresh every 7 s.
+        qputenv("DUVO_MODULE_TARGET", "127.0.48.2");
+        qputenv("DUVO_MODULE_BIND", "127.0.48.1");
+        QCOMPARE(CreateMainDatabase(folder.databasePath()), 1);
+        QCOMPARE(WriteSettingsColumn(folder.databasePath(), SettingsRowKey(), QStringLiteral("preferencedata"),
+                                    QStringLiteral("1:1:62751:7:2:0::::\"%1\":0").arg(folder.path())).changes, 1);
+        setIpWatchOverride(IpWatchState{QStringLiteral("127.0.48.1"), true});
         ScriptedPrompts prompts;
-        prompts.setLenient(true);  // discovery's own notices
+        prompts.answer(Ok, QStringLiteral("No devices were found on the network."));
         DOzerAvirAded form;
-        form.FRefreshSeconds = 0;
         form.show();
-        QVERIFY(waitFor([&] { return form.FLocalIP == QStringLiteral("127.0.9.1"); }));
-        QVERIFY(form.DuvoTimer.interval() >= 1000);
+        QVERIFY(waitFor([&] { return prompts.pending() == 0; }, 20000));
+        QCOMPARE(form.FLocalIP, QStringLiteral("127.0.48.1"));
+        QCOMPARE(form.DuvoTimer.interval(), 7000);
         QVERIFY(!form.DuvoTimer.isActive());
+        QVERIFY(!form.button(QStringLiteral("btnStatus"))->isEnabled());
         setIpWatchOverride(std::nullopt);
     }
 

@@ -6,7 +6,11 @@
 #include "common/ProgramFolder.h"
 #include "common/forms/DuvoAlert.h"
 #include "common/forms/SleepInhibitor.h"
+#include "link/Settings.h"
+#include "link/SettingsRow.h"
+#include "link/forms/TDiscoverForm.h"
 #include "mainwindow/DeviceRows.h"
+#include "mainwindow/SendAlertMail.h"
 #include "mainwindow/StartUp.h"
 
 #include <QApplication>
@@ -97,7 +101,9 @@ const QStringList &DOzerAvirAded::DeviceButtonNames()
     return names;
 }
 
-DOzerAvirAded::DOzerAvirAded(QWidget *parent) : QMainWindow(parent)
+DOzerAvirAded::DOzerAvirAded(QWidget *parent)
+    : QMainWindow(parent),
+      FStatusPass(FDeviceList, [this](DVDEVICEINFO_T &d, const QString &message) { SendDeviceAlert(d, message); })
 {
     setObjectName(QStringLiteral("DuvoMainForm"));
     setWindowTitle(QStringLiteral("Velmor Lab Duvo Studio"));
@@ -428,8 +434,7 @@ void DOzerAvirAded::FormShow()
         AdvToolBarPager1->setCurrentWidget(DiagPage1);
         SetupFirewall(*FFirewall, QCoreApplication::applicationFilePath(), TaskDialog1);
 
-        const QString key = QStringLiteral("\"") + QStringLiteral("default").toUpper() + QStringLiteral("\"");
-        if (!LoadSettings(key)) {
+        if (!LoadSettings(duvo::SettingsRowKey())) {
             ZavLog1.WriteLine(QStringLiteral("Error during database operation"));
             ZavLog1.Dump();
         }
@@ -463,22 +468,25 @@ void DOzerAvirAded::FormShow()
         duvo::Prompts::message(QStringLiteral("Error during application initialization!"), QStringLiteral("Error"),
                                duvo::Ok, duvo::PromptIcon::Warning);
         Terminate();
+    } catch (...) {
+        ZavExceptionLog1.LogException(QStringLiteral("FormShow"), QStringLiteral("unknown exception"));
+        duvo::Prompts::message(QStringLiteral("Error during application initialization!"), QStringLiteral("Error"),
+                               duvo::Ok, duvo::PromptIcon::Warning);
+        Terminate();
     }
 }
 
 bool DOzerAvirAded::LoadSettings(const QString &key)
 {
-    Q_UNUSED(key);
-    // The settings row is read by the local store; until it exists the defaults stand.
-    if (FDefaultFolder.isEmpty())
-        FDefaultFolder = duvo::ProgramFolder();
-    return true;
+    return duvo::LoadSettings(*this, key);
 }
 
 void DOzerAvirAded::RunDiscovery()
 {
-    // Device discovery fills FDeviceList; until it exists the list stays empty.
-    FDeviceList.Clear();
+    // A pass waiting inside the event loop below us must not touch the old records.
+    FStatusPass.RequestStop();
+    TDiscoverForm discover(this, &FSearchDelay);
+    discover.exec();
 }
 
 void DOzerAvirAded::BuildDeviceList()
@@ -573,13 +581,87 @@ void DOzerAvirAded::SendDeviceAlert(DVDEVICEINFO_T &device, const QString &messa
 
 void DOzerAvirAded::SendAlert(const QString &recipient, const QString &message)
 {
-    ZavLog1.WriteLine(QStringLiteral("Alert for %1: %2").arg(recipient, message));
-    ZavLog1.Dump();
+    try {
+        SendAlertMail(*this, recipient, message);
+    } catch (const std::exception &e) {
+        // A mail that cannot even be started (a broken SMTP port setting) is only logged.
+        ZavLog1.WriteLine(QStringLiteral("E-mail SMTP error"));
+        ZavLog1.WriteLine(QString::fromLocal8Bit(e.what()));
+        ZavLog1.Dump();
+    }
 }
 
 void DOzerAvirAded::DuvoTimerTimer()
 {
-    // The status pass runs here; until it exists the tick has nothing to do.
+    FLocalIP = duvo::CurrentIpWatch().localIP;
+    DuvoTimer.stop();
+    // Back on when the handler ends, also when something in it throws.
+    struct TimerBackOn {
+        QTimer &timer;
+        ~TimerBackOn() { timer.start(); }
+    } backOn{DuvoTimer};
+    if (!FStatusPass.running() && !FPassQueued) {
+        // The pass runs from the event loop, after this tick, as one unit of work.
+        FPassQueued = true;
+        QMetaObject::invokeMethod(this, [this] {
+            FPassQueued = false;
+            FStatusPass.PollDevices();
+        }, Qt::QueuedConnection);
+    }
+    UpdateDeviceRows();
+}
+
+void DOzerAvirAded::PollDevices()
+{
+    FStatusPass.PollDevices();
+}
+
+void DOzerAvirAded::btnRefreshClick()
+{
+    const bool wasOn = DuvoTimer.isActive();
+    DuvoTimer.stop();
+    const bool note = ExitLosesAlertsOrSessions(FDeviceList);
+    TaskDialog1.Clear();
+    TaskDialog1.CommonButtons = duvo::Yes | duvo::No;
+    TaskDialog1.Title = QStringLiteral("Device List");
+    TaskDialog1.Instruction = QStringLiteral("Scan network to build new device list?");
+    TaskDialog1.Icon = duvo::PromptIcon::Question;
+    TaskDialog1.Content = QStringLiteral("Select Yes to continue. No to cancel.");
+    if (note) {
+        TaskDialog1.ExpandedText = QStringLiteral("Duvo Studio e-mail alerts and session IDs will be cleared!");
+        TaskDialog1.ExpandControlText = QStringLiteral("Click to hide");
+        TaskDialog1.CollapsControlText = QStringLiteral("Click to see more");
+        TaskDialog1.Expanded = true;
+    }
+    if (TaskDialog1.Execute() != duvo::Yes) {
+        if (wasOn)
+            DuvoTimer.start();
+        return;
+    }
+    rescan(wasOn);
+}
+
+void DOzerAvirAded::RescanDevices()
+{
+    const bool wasOn = DuvoTimer.isActive();
+    DuvoTimer.stop();
+    rescan(wasOn);
+}
+
+void DOzerAvirAded::rescan(bool timerWasOn)
+{
+    try {
+        OutList1->clear();
+        RunDiscovery();
+        BuildDeviceList();
+        EnableDeviceControls();
+    } catch (...) {
+        if (timerWasOn)
+            DuvoTimer.start();
+        else
+            DuvoTimer.stop();
+        throw;
+    }
 }
 
 void DOzerAvirAded::closeEvent(QCloseEvent *event)

@@ -4,6 +4,7 @@
 
 #include "link/Firewall.h"
 #include "link/Workstation.h"
+#include "mainwindow/StatusPass.h"
 
 #include <QLabel>
 #include <QMainWindow>
@@ -70,8 +71,18 @@ public:
     QLabel *StatusPanel(int index) const { return FPanels[index]; }
     QToolButton *button(const QString &name) const;
 
+    // One status pass over the device list (the status thread's work).
+    void PollDevices();
+    StatusPass &statusPass() { return FStatusPass; }
+    // The auto-refresh timer's handler: queues a pass when none runs, rewrites the rows.
+    void DuvoTimerTimer();
+    // The rescan without its question.
+    void RescanDevices();
+
 public slots:
     void Timer1Timer();
+    // "Device List": rescan after a confirmation.
+    void btnRefreshClick();
     void Exit1Click();
     void AdvPreviewMenu1Buttons0Click();
     void IdleFree();
@@ -89,11 +100,12 @@ private:
     QTreeWidgetItem *deviceRow(int index) const;
     QToolButton *addButton(QWidget *bar, const char *name, const QString &caption, const QString &hintTitle,
                            const QString &note, const char *handler);
-    // The auto-refresh timer's handler; the status pass fills it.
-    void DuvoTimerTimer();
+    void rescan(bool timerWasOn);
     void FormDestroy();
 
     bool FFormShown = false;
+    StatusPass FStatusPass;
+    bool FPassQueued = false;
     FirewallBackend *FFirewall = nullptr;
     HostFirewall FHostFirewall;
     std::map<QString, QToolButton *> FButtons;

@@ -1,0 +1,309 @@
+// The status pass and the auto-refresh tick against simulated instruments.
+
+#include "common/IpWatch.h"
+#include "link/CommandDocs.h"
+#include "mainwindow/StatusPass.h"
+#include "mainwindow/forms/DOzerAvirAded.h"
+#include "GuiTest.h"
+#include "ScriptedPrompts.h"
+#include "SimulatedLab.h"
+#include "SmtpTestServer.h"
+#include "TestFolders.h"
+
+#include <QJsonArray>
+#include <QTest>
+
+using namespace duvo;
+using namespace duvo::test;
+
+namespace {
+
+// A record as discovery leaves it for simulated instrument k.
+std::unique_ptr<DVDEVICEINFO_T> recordFor(SimulatedLab &lab, int k)
+{
+    auto d = std::make_unique<DVDEVICEINFO_T>();
+    d->ipAddress = lab.address(k);
+    d->macText = d->deviceId = lab.instrument(k).mac();
+    d->typeText = lab.instrument(k).type();
+    d->runState = "-";
+    d->totalTime = d->timeLeft = "-";
+    d->message = "Firmware:  " + lab.instrument(k).firmware();
+    return d;
+}
+
+// Starts a run on instrument k that ends held at its last step after `seconds` run seconds.
+void startHeldRun(duvosim::SimInstrument &instrument, int seconds, bool hold, double scale)
+{
+    instrument.makeFolder("LAB");
+    instrument.putProtocol("LAB", "PCR1", "<Protocol/>");
+    instrument.setPlanner([seconds, hold](const std::string &) {
+        duvosim::SimRunPlan plan;
+        duvosim::SimRunStep step;
+        step.rampSeconds = 0;
+        step.holdSeconds = seconds;
+        step.infiniteHold = hold;
+        plan.steps.push_back(step);
+        return plan;
+    });
+    instrument.setTimeScale(scale);
+    QVERIFY(instrument.startRun("LAB", "PCR1"));
+}
+
+struct Pass {
+    DeviceList list;
+    QStringList alerts;
+    StatusPass pass{list, [this](DVDEVICEINFO_T &d, const QString &message) {
+                        d.alertSent = 1;
+                        alerts << QString::fromStdString(d.alertAddress) + QStringLiteral("|") + message;
+                    }};
+    Pass() { pass.client().setTimeout(3000); }
+};
+
+} // namespace
+
+class TestStatusPass : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { qputenv("DUVO_NO_SLEEP_INHIBITOR", "1"); }
+
+    void runningAndIdleDevices()
+    {
+        SimulatedLab lab("127.0.41", 2);
+        QVERIFY2(lab.started(), lab.error().c_str());
+        startHeldRun(lab.instrument(0), 3725, false, 0.0);  // running, time frozen at 0
+        lab.instrument(1).setClockText("121023452026");
+        Pass p;
+        p.list.Add(recordFor(lab, 0));
+        p.list.Add(recordFor(lab, 1));
+        p.pass.PollDevices();
+
+        const DVDEVICEINFO_T &running = *p.list.at(0);
+        QCOMPARE(running.runState, std::string("Running"));
+        QCOMPARE(running.totalTime, std::string("01:02:05"));
+        QCOMPARE(running.timeLeft, std::string("01:02:05"));
+        QCOMPARE(running.status[StatusFile], std::string("PCR1"));
+        QCOMPARE(running.unreachable, int16_t(0));
+        QCOMPARE(running.clockText.size(), size_t(12));
+
+        const DVDEVICEINFO_T &idle = *p.list.at(1);
+        QCOMPARE(idle.runState, std::string("Stopped"));
+        QCOMPARE(idle.totalTime, std::string("-"));
+        QCOMPARE(idle.status[StatusMode], std::string("Stopped"));
+        QCOMPARE(idle.status[StatusTotalTime], std::string("0"));
+        QCOMPARE(idle.status[StatusFile], std::string("-"));
+        QCOMPARE(idle.status[StatusState], std::string("2"));
+        QCOMPARE(idle.clockText, std::string("121023452026"));
+        QCOMPARE(idle.message, std::string("Firmware:  ") + lab.instrument(1).firmware());
+        // Each device: GetTime, then GetStatus.
+        QCOMPARE(lab.requests(0).size(), size_t(2));
+    }
+
+    void failuresMarkOfflineAndSendTheArmedAlert_data()
+    {
+        QTest::addColumn<int>("fault");  // 0: GetTime fails twice, 1: GetStatus fails twice, 2: error reply
+        QTest::addColumn<QString>("message");
+        QTest::newRow("clock exchange fails") << 0 << "Error during GetTime net command";
+        QTest::newRow("status exchange fails") << 1 << "Error during GetStatus net command";
+        QTest::newRow("status error reply") << 2 << "Lid open";
+    }
+    void failuresMarkOfflineAndSendTheArmedAlert()
+    {
+        QFETCH(int, fault);
+        QFETCH(QString, message);
+        SimulatedLab lab("127.0.42", 1);
+        QVERIFY2(lab.started(), lab.error().c_str());
+        if (fault == 0)
+            lab.fail(0, 2, "GetTime");
+        else if (fault == 1)
+            lab.fail(0, 2, "GetStatus");
+        else
+            lab.addFault(0, {duvosim::FaultKind::ErrorReply, "GetStatus", 7, "Lid open"});
+        Pass p;
+        auto d = recordFor(lab, 0);
+        d->alertArmed = 1;
+        d->alertAddress = "lab@example.org";
+        d->sessionId = "20261210120000-42";
+        p.list.Add(std::move(d));
+        p.pass.PollDevices();
+        QCOMPARE(p.list.at(0)->unreachable, int16_t(1));
+        QCOMPARE(QString::fromStdString(p.list.at(0)->message), message);
+        QCOMPARE(p.alerts, QStringList{QStringLiteral("lab@example.org|") + message});
+
+        // Offline until the next rescan: the next pass asks nothing.
+        lab.clearFaults(0);
+        lab.clearRequests();
+        p.pass.PollDevices();
+        QCOMPARE(lab.requests(0).size(), size_t(0));
+        QCOMPARE(p.alerts.size(), 1);
+    }
+
+    // A status reply that passes the reply check but cannot be read shows "????" and keeps
+    // the device polled; one that is not XML at all fails the check and marks it offline.
+    void unreadableStatusReply()
+    {
+        DVDEVICEINFO_T d;
+        d.status[StatusMode] = "Running";
+        d.timeLeft = "00:01:00";
+        InstrumentStatus unread;
+        StoreStatusReply(d, unread, false);
+        QCOMPARE(d.unreachable, int16_t(0));
+        QCOMPARE(d.runState, std::string("????"));
+        QCOMPARE(d.message, std::string("GetStatus XML error"));
+        QCOMPARE(d.status[StatusMode], std::string("Running"));  // value 1 keeps its text
+        QCOMPARE(d.status[StatusTotalTime], std::string("0"));
+        QCOMPARE(d.status[StatusInfiniteHold], std::string("false"));
+        QCOMPARE(d.status[StatusHoldTime], std::string("0"));
+        QCOMPARE(d.status[StatusFile], std::string("-"));
+        QCOMPARE(d.timeLeft, std::string("-"));
+
+        SimulatedLab lab("127.0.43", 1);
+        QVERIFY2(lab.started(), lab.error().c_str());
+        lab.addFault(0, {duvosim::FaultKind::NotXml, "GetStatus"});
+        Pass p;
+        p.list.Add(recordFor(lab, 0));
+        p.pass.PollDevices();
+        QCOMPARE(p.list.at(0)->unreachable, int16_t(1));
+        QCOMPARE(p.list.at(0)->message, std::string("Parsing Error"));
+    }
+
+    void heldAndZeroTimes()
+    {
+        DVDEVICEINFO_T d;
+        d.totalTime = "00:10:00";
+        d.timeLeft = "00:05:00";
+        InstrumentStatus s;
+        s[StatusMode] = "Stopped";
+        s[StatusInfiniteHold] = "true";
+        s[StatusTotalTime] = "999";
+        StoreStatusReply(d, s, true);
+        QCOMPARE(d.totalTime, std::string("00:10:00"));  // held: the times keep their texts
+        QCOMPARE(d.status[StatusTotalTime], std::string("999"));
+        s[StatusMode] = "Running";
+        s[StatusInfiniteHold] = "false";
+        s[StatusTotalTime] = "0";
+        StoreStatusReply(d, s, true);
+        QCOMPARE(d.totalTime, std::string("-"));
+        QCOMPARE(d.timeLeft, std::string("00:05:00"));  // left as it was
+        s[StatusTotalTime] = "3725,6";
+        s[StatusTimeLeft] = "-5";
+        StoreStatusReply(d, s, true);
+        QCOMPARE(d.totalTime, std::string("01:02:05"));
+        QCOMPARE(d.timeLeft, std::string("-"));
+        s[StatusTotalTime] = "4000000000";  // past 32 bits of milliseconds
+        StoreStatusReply(d, s, true);
+        QCOMPARE(d.totalTime, std::string("1111111:06:40"));
+    }
+
+    void skipRules()
+    {
+        SimulatedLab lab("127.0.44", 3);
+        QVERIFY2(lab.started(), lab.error().c_str());
+        Pass p;
+        for (int k = 0; k < 3; ++k)
+            p.list.Add(recordFor(lab, k));
+        p.list.at(0)->busy = 1;
+        p.list.at(1)->unreachable = 1;
+        p.list.at(2)->typeText = "SV cycler";
+        p.pass.PollDevices();
+        QCOMPARE(lab.requests().size(), size_t(0));
+    }
+
+    // A rescan clicked while the pass waits for a reply: the pass never writes into the
+    // destroyed records and ends.
+    void rescanDuringPass()
+    {
+        SimulatedLab lab("127.0.45", 2);
+        QVERIFY2(lab.started(), lab.error().c_str());
+        lab.addFault(0, {duvosim::FaultKind::Delay, "GetStatus", 0, {}, 400});
+        Pass p;
+        p.list.Add(recordFor(lab, 0));
+        p.list.Add(recordFor(lab, 1));
+        bool rescanned = false;
+        QTimer::singleShot(150, [&] {
+            p.pass.RequestStop();
+            p.list.Clear();
+            auto fresh = std::make_unique<DVDEVICEINFO_T>();
+            fresh->ipAddress = lab.address(1);
+            fresh->runState = "fresh";
+            p.list.Add(std::move(fresh));
+            rescanned = true;
+        });
+        p.pass.PollDevices();
+        QVERIFY(rescanned);
+        QVERIFY(!p.pass.running());
+        QCOMPARE(p.list.Count(), 1);
+        QCOMPARE(p.list.at(0)->runState, std::string("fresh"));  // untouched by the old pass
+    }
+
+    // The whole road in the main window: a held completed run sends one mail to a real SMTP
+    // server however many ticks follow, and the timer is on after every tick.
+    void completionAlertMailedOnce()
+    {
+        TempProgramFolder folder;
+        SmtpTestServer smtp;
+        QVERIFY2(smtp.start(), qPrintable(smtp.errorText()));
+        SimulatedLab lab("127.0.46", 1);
+        QVERIFY2(lab.started(), lab.error().c_str());
+        startHeldRun(lab.instrument(0), 2, true, 1000.0);  // completes at once
+
+        ScriptedPrompts prompts;
+        DOzerAvirAded form;
+        form.statusPass().client().setTimeout(3000);
+        form.FSmtpHost = QStringLiteral("127.0.0.1");
+        form.FSmtpPort = QString::number(smtp.port());
+        form.FSenderAddress = QStringLiteral("duvo@lab.example");
+        form.FSenderName = QStringLiteral("Duvo");
+        auto d = recordFor(lab, 0);
+        d->alertArmed = 1;
+        d->alertAddress = "tech@lab.example";
+        d->sessionId = "20261210120000-7";
+        form.FDeviceList.Add(std::move(d));
+        form.BuildDeviceList();
+        for (int tick = 0; tick < 4; ++tick) {
+            form.DuvoTimerTimer();
+            QVERIFY(form.DuvoTimer.isActive());
+            QVERIFY(waitFor([&] { return !form.statusPass().running(); }, 5000));
+            QCoreApplication::processEvents();
+            QVERIFY(waitFor([&] { return !form.statusPass().running(); }, 5000));
+        }
+        form.UpdateDeviceRows();
+        QCOMPARE(form.RowText(0, 6), QStringLiteral("Completed [press Stop]"));
+        QVERIFY(smtp.waitForMessages(1));
+        QTest::qWait(300);
+        const QList<QJsonObject> mails = smtp.messages();
+        QCOMPARE(mails.size(), 1);
+        QCOMPARE(mails.at(0).value(QStringLiteral("rcpt_tos")).toArray(), QJsonArray{QStringLiteral("tech@lab.example")});
+        QVERIFY(mails.at(0).value(QStringLiteral("body")).toString().contains(QStringLiteral("Status = Completed")));
+    }
+
+    // A mail that cannot be sent (a broken port setting, a server that is down) is only logged,
+    // and the tick still switches the timer back on.
+    void timerRestoredAfterMailFailure()
+    {
+        TempProgramFolder folder;
+        ScriptedPrompts prompts;
+        DOzerAvirAded form;
+        form.FSmtpHost = QStringLiteral("127.0.0.1");
+        form.FSmtpPort = QStringLiteral("not a port");
+        auto d = std::make_unique<DVDEVICEINFO_T>();
+        d->ipAddress = "127.0.47.10";
+        d->unreachable = 1;  // not polled
+        d->runState = "Completed";
+        d->status[8] = "true";
+        d->unreachable = 0;
+        d->busy = 1;
+        d->alertArmed = 1;
+        d->alertAddress = "tech@lab.example";
+        d->sessionId = "x";
+        form.FDeviceList.Add(std::move(d));
+        form.BuildDeviceList();
+        form.DuvoTimerTimer();
+        QVERIFY(form.DuvoTimer.isActive());
+        QCOMPARE(form.FDeviceList.at(0)->alertSent, int16_t(1));
+        QVERIFY(folder.readFile(QStringLiteral("DuvoGeneral.txt")).contains(QStringLiteral("E-mail SMTP error")));
+        QCOMPARE(prompts.asked().size(), 0);
+    }
+};
+
+QTEST_MAIN(TestStatusPass)
+#include "tst_statuspass.moc"
