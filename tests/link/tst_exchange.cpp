@@ -163,7 +163,9 @@ private slots:
         peer.join();
         ::close(listener);
         QVERIFY(!sent);
-        QVERIFY(client.lastOutcome() == ExchangeOutcome::WriteFailed || client.lastOutcome() == ExchangeOutcome::Reset);
+        // Where the reset lands (connect, write or read) depends on timing; it is a failure.
+        QVERIFY2(client.lastOutcome() != ExchangeOutcome::Completed, qPrintable(exchangeOutcomeName(client.lastOutcome())));
+        QVERIFY(client.lastErrno() != 0);
         QVERIFY(!client.busy());
     }
 
@@ -218,7 +220,7 @@ private slots:
         SimulatedLab lab(Base, 2);
         QVERIFY2(lab.started(), lab.error().c_str());
         SimFault slow = fault(FaultKind::Delay, "GetStatus");
-        slow.delayMs = 300;
+        slow.delayMs = 600;
         lab.addFault(0, slow);
         lab.addFault(1, slow);
         std::atomic<int> good{0};
@@ -235,7 +237,8 @@ private slots:
         for (auto &w : workers)
             w.join();
         QCOMPARE(good.load(), 4);
-        QVERIFY2(t.elapsed() < 1100, qPrintable(QString::number(t.elapsed())));  // not one after another
+        // One after another would take 2400 ms.
+        QVERIFY2(t.elapsed() < 2000, qPrintable(QString::number(t.elapsed())));
     }
 
     // ---- the caller convention
