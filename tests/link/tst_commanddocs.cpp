@@ -185,6 +185,21 @@ private slots:
         QCOMPARE(QString::fromStdString(got), QString::fromStdString(message));
     }
 
+    void hostileRepliesAreRejectedSafely()
+    {
+        // Nested far deeper than any reply: rejected before the parser can exhaust the stack.
+        std::string deep;
+        for (int i = 0; i < 200000; ++i)
+            deep += "<a>";
+        deep += "<ErrCode>0</ErrCode>";
+        std::string message;
+        QCOMPARE(ReplyStatus(deep, message), 1);
+        QCOMPARE(message, std::string("Parsing Error"));
+        // A text cut inside a multi-byte sequence at the very end.
+        QCOMPARE(ReplyStatus("<R><ErrCode>0</ErrCode><N>\xF4", message), 0);
+        QCOMPARE(ReplyStatus("<R><ErrCode>3</ErrCode><ErrMessage>\xF4", message), 3);
+    }
+
     void instrumentInfo()
     {
         std::string type = "t0", fw = "f0", sn = "s0";

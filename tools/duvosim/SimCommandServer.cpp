@@ -97,7 +97,7 @@ bool SimCommandServer::requestComplete(const std::string &text)
     if (k != end - 1)
         return false;
     TiXmlDocument doc;
-    doc.Parse(text.c_str(), nullptr, TIXML_ENCODING_UTF8);
+    doc.Parse(text.c_str(), nullptr, TIXML_ENCODING_LEGACY);
     return !doc.Error();
 }
 

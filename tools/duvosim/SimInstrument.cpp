@@ -123,7 +123,7 @@ private:
 bool parseXml(TiXmlDocument &doc, const std::string &text)
 {
     TiXmlBase::SetCondenseWhiteSpace(false);
-    doc.Parse(text.c_str(), nullptr, TIXML_ENCODING_UTF8);
+    doc.Parse(text.c_str(), nullptr, TIXML_ENCODING_LEGACY);
     return !doc.Error();
 }
 
