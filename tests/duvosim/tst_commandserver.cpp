@@ -284,9 +284,10 @@ private slots:
         QVERIFY(status(exchange(lab, 0, GetBoardInfo_doc("2"))) > 0);
 
         std::string a, b, c, d;
-        Test1_Ret_Doc(exchange(lab, 0, Test1_doc()), a, b, c, d, ok);
-        QVERIFY(ok);
-        QCOMPARE(a + "|" + b + "|" + c + "|" + d, std::string("Test string|11656|32.7|false"));
+        const std::string test1 = exchange(lab, 0, Test1_doc());
+        Test1_Ret_Doc(test1, a, b, c, d, ok);
+        QVERIFY2(ok, test1.c_str());
+        QVERIFY2(a + "|" + b + "|" + c + "|" + d == "Test stringresponse|34968|381151.200000|true", test1.c_str());
     }
 
     void powerOffAndReboot()
