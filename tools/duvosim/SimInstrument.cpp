@@ -1,4 +1,5 @@
 #include "duvosim/SimInstrument.h"
+#include "duvosim/SimProtocolRun.h"
 
 #include <tinyxml.h>
 
@@ -175,10 +176,12 @@ int SimRunPlan::totalSeconds() const
     return cycle * std::max(cycles, 1);
 }
 
-SimRunPlan defaultRunPlan(const std::string &)
+SimRunPlan defaultRunPlan(const std::string &document)
 {
+    SimRunPlan plan = protocolRunPlan(document);
+    if (!plan.steps.empty())
+        return plan;
     // A three-step cycle of 60 s, thirty times: a 30-minute run.
-    SimRunPlan plan;
     plan.steps = {{95.0, 15, 5, 4.0, false}, {55.0, 20, 5, 3.0, false}, {72.0, 10, 5, 3.0, false}};
     plan.cycles = 30;
     return plan;
@@ -351,11 +354,18 @@ void SimInstrument::setPlanner(SimPlanner planner)
 }
 double SimInstrument::runElapsed() const { std::lock_guard l(FMutex); return elapsedLocked(); }
 
-double SimInstrument::elapsedLocked() const
+double SimInstrument::elapsedLocked(bool *held) const
 {
     double e = FRun.elapsedBase + FRun.skipOffset;
     if (FRun.mode == SimRunMode::Running)
         e += std::chrono::duration<double>(Clock::now() - FRun.resumedAt).count() * FTimeScale;
+    // An infinite hold stops the run's time just before the end of its ramp.
+    const double hold = FRun.mode == SimRunMode::Stopped ? -1 : infiniteHoldAfter(FRun.plan, FRun.holdReleased);
+    const bool atHold = hold >= 0 && e >= hold - 1e-3;
+    if (atHold)
+        e = hold - 1e-3;
+    if (held)
+        *held = atHold;
     return e;
 }
 
@@ -559,17 +569,18 @@ std::string SimInstrument::dispatch(const std::string &group, const std::string 
         const double holdLeft = idle ? 0 : std::max(0.0, step.holdSeconds - std::max(0.0, inStep - step.rampSeconds));
         r.field("Volume", idle ? "0" : FRun.volume);
         r.field("Mode", runModeName(FRun.mode));
-        r.field("Steps", idle ? "0" : std::to_string(plan.steps.size()));
-        r.field("Step", idle ? "0" : std::to_string(stepIndex + 1));
-        r.field("Cycles", idle ? "0" : std::to_string(plan.cycles));
-        r.field("Cycle", idle ? "0" : std::to_string(cycle));
+        const size_t steps = plan.protocolSteps > 0 ? size_t(plan.protocolSteps) : plan.steps.size();
+        r.field("Steps", idle ? "0" : std::to_string(steps));
+        r.field("Step", idle ? "0" : std::to_string(step.stepNumber > 0 ? step.stepNumber : stepIndex + 1));
+        r.field("Cycles", idle ? "0" : std::to_string(step.loopCycles > 0 ? step.loopCycles : plan.cycles));
+        r.field("Cycle", idle ? "0" : std::to_string(step.loopCycle > 0 ? step.loopCycle : cycle));
         r.field("TotalTime", number(idle ? 0 : total));
         r.field("TimeLeft", number(idle ? 0 : total - e));
         r.field("InfiniteHold", !idle && step.infiniteHold ? "true" : "false");
         r.field("TargetTemp", number(idle ? 0 : step.targetTemp));
-        r.field("TargetTempInc", number(0));
+        r.field("TargetTempInc", number(idle ? 0 : step.targetTempInc));
         r.field("HoldTime", number(idle ? 0 : step.holdSeconds));
-        r.field("HoldTimeInc", number(0));
+        r.field("HoldTimeInc", number(idle ? 0 : step.holdTimeInc));
         r.field("HoldTimeLeft", number(holdLeft));
         r.field("RampTime", number(idle ? 0 : step.rampSeconds));
         r.field("RampRate", number(idle ? 0 : step.rampRate));
@@ -616,8 +627,18 @@ std::string SimInstrument::dispatch(const std::string &group, const std::string 
     if (command == "Skip") {
         if (FRun.mode != SimRunMode::Running && FRun.mode != SimRunMode::Paused)
             return r.error(ErrRunState, "No run to skip");
+        bool held = false;
+        double e = elapsedLocked(&held);
+        if (held) {
+            // Let the hold go: the run goes on from the end of that step.
+            const double hold = infiniteHoldAfter(FRun.plan, FRun.holdReleased);
+            FRun.holdReleased = hold;
+            FRun.elapsedBase = hold - FRun.skipOffset;
+            FRun.resumedAt = Clock::now();
+            advanceLocked();
+            return r.ok();
+        }
         // Jump to the start of the next step.
-        double e = elapsedLocked();
         double t = 0;
         bool moved = false;
         for (int c = 0; c < std::max(FRun.plan.cycles, 1) && !moved; ++c)

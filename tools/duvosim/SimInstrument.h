@@ -48,13 +48,23 @@ struct SimRunStep {
     int rampSeconds = 10;
     double rampRate = 3.0;
     bool infiniteHold = false;
+    // From a protocol document (0: not known, the plan's own numbering and cycles apply):
+    int stepNumber = 0;        // 1-based position of the step in the protocol
+    int loopCycle = 0;         // cycle of the loop around the step
+    int loopCycles = 0;        // that loop's cycles
+    double targetTempInc = 0;  // per-cycle changes
+    int holdTimeInc = 0;
 };
 struct SimRunPlan {
     std::vector<SimRunStep> steps;
     int cycles = 1;
+    int protocolSteps = 0;     // records of the protocol (0: the plan's step count)
     int totalSeconds() const;
 };
-// Turns a protocol document into a plan; replaceable (SimInstrument::setPlanner).
+// Turns a protocol document into a plan; replaceable (SimInstrument::setPlanner). The default
+// follows the document's steps and loops (SimProtocolRun.h) and runs a fixed three-step,
+// 30-cycle plan for a text that is no protocol document. A step with infinite hold holds,
+// once its ramp is done, until Skip lets it go.
 using SimPlanner = std::function<SimRunPlan(const std::string &protocolDocument)>;
 SimRunPlan defaultRunPlan(const std::string &protocolDocument);
 
@@ -153,6 +163,7 @@ private:
         double elapsedBase = 0;               // run seconds before the last resume
         Clock::time_point resumedAt{};
         int skipOffset = 0;                   // run seconds skipped
+        double holdReleased = -1;             // infinite holds up to here have been let go
     };
     struct RunLog {
         bool present = false;
@@ -164,7 +175,7 @@ private:
 
     std::string dispatch(const std::string &group, const std::string &command, const TiXmlElement *cmd);
     std::optional<SimFault> takeFault(const std::string &element, const std::string &finer);
-    double elapsedLocked() const;
+    double elapsedLocked(bool *held = nullptr) const;
     void advanceLocked();
     void finishRunLocked(double runTime);
     SimFolder *findFolderLocked(const std::string &name);
