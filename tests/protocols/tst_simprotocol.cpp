@@ -18,7 +18,7 @@ namespace {
 const char *const Base = "127.0.73";
 
 // 1: 95.0 59:00; 2: loop of 1 step, 3 cycles; 3: 60.0 59:00 ramp 7, -00:10 and -1.0 per
-// cycle; 4: 4.0 infinite hold.
+// cycle; 4: 4.0 infinite hold; 5: 25.0 00:30.
 std::string runDocument(const QString &name = QStringLiteral("RUN&1"))
 {
     CyclerStepList list;
@@ -29,6 +29,8 @@ std::string runDocument(const QString &name = QStringLiteral("RUN&1"))
                      QStringLiteral("-1"), false, true, true, 0);
     list.AddStepItem(QStringLiteral("4.0"), QStringLiteral("00:00"), QStringLiteral("7"), QStringLiteral("00:00"),
                      QStringLiteral("0"), true, false, true, 0);
+    list.AddStepItem(QStringLiteral("25.0"), QStringLiteral("00:30"), QStringLiteral("7"), QStringLiteral("00:00"),
+                     QStringLiteral("0"), false, false, true, 0);
     std::string text;
     list.WriteProtocolXml(name, text);
     return text;
@@ -85,7 +87,7 @@ private slots:
         QCOMPARE(QByteArray::fromStdString(protocol), QByteArray::fromStdString(document));
         CyclerStepList list;
         QVERIFY(list.ReadProtocolXml(protocol));
-        QCOMPARE(list.Count(), 4);
+        QCOMPARE(list.Count(), 5);
     }
 
     void planUnrollsLoops()
@@ -126,7 +128,7 @@ private slots:
     }
 
     // GetStatus moves through the protocol: Skip goes step by step, the loop's cycles change
-    // temperature and hold time, and the closing infinite hold holds until Skip lets it go.
+    // temperature and hold time, and an infinite hold holds until Skip lets it go.
     void runFollowsTheProtocol()
     {
         SimulatedLab lab(Base);
@@ -139,7 +141,7 @@ private slots:
 
         InstrumentStatus s = status(lab);
         QCOMPARE(s[StatusMode], std::string("Running"));
-        QCOMPARE(s[StatusSteps], std::string("4"));
+        QCOMPARE(s[StatusSteps], std::string("5"));
         QCOMPARE(where(s), QStringLiteral("1 1/1 95.0 3540.0"));
         const QStringList cycles{"3 1/3 60.0 3540.0", "3 2/3 59.0 3530.0", "3 3/3 58.0 3520.0"};
         for (const QString &expected : cycles) {
@@ -161,12 +163,20 @@ private slots:
         QCOMPARE(sim.runElapsed(), heldAt);
         QCOMPARE(status(lab)[StatusStep], std::string("4"));
 
+        // Let go, the run goes on to step 5 (3 s of ramp and 30 s of hold: 0.33 s here).
         QCOMPARE(ReplyStatus(sendTo(lab, Skip_doc()), message), 0);
-        QCOMPARE(sim.runMode(), duvosim::SimRunMode::Completed);
-        QCOMPARE(status(lab)[StatusMode], std::string("Completed"));
+        QCOMPARE(status(lab)[StatusStep], std::string("5"));
+        QElapsedTimer timer;
+        timer.start();
+        while (sim.runMode() == duvosim::SimRunMode::Running && timer.elapsed() < 5000)
+            QTest::qWait(20);
+        s = status(lab);
+        QCOMPARE(s[StatusMode], std::string("Completed"));
+        QCOMPARE(s[StatusInfiniteHold], std::string("false"));
     }
 
-    // Without Skip the run goes through every step and cycle on its own, in scaled time.
+    // Without Skip the run goes through every step and cycle on its own, in scaled time, and
+    // completes at its closing infinite hold.
     void runCompletesInScaledTime()
     {
         SimulatedLab lab(Base);
@@ -178,6 +188,8 @@ private slots:
                          QStringLiteral("0"), false, false, true, 0);
         list.AddStepItem(QStringLiteral("60.0"), QStringLiteral("01:00"), QStringLiteral("7"), QStringLiteral("00:00"),
                          QStringLiteral("0"), false, false, true, 0);
+        list.AddStepItem(QStringLiteral("4.0"), QStringLiteral("00:00"), QStringLiteral("7"), QStringLiteral("00:00"),
+                         QStringLiteral("0"), true, false, true, 0);
         std::string text;
         QVERIFY(list.WriteProtocolXml(QStringLiteral("FAST"), text));
         QVERIFY(sim.putProtocol("SHARED", "FAST", text));
@@ -193,6 +205,11 @@ private slots:
             QTest::qWait(20);
         }
         QCOMPARE(sim.runMode(), duvosim::SimRunMode::Completed);
+        // The closing hold: completed, holding until Stop.
+        const InstrumentStatus done = status(lab);
+        QCOMPARE(done[StatusMode], std::string("Completed"));
+        QCOMPARE(done[StatusInfiniteHold], std::string("true"));
+        QCOMPARE(done[StatusStep], std::string("4"));
         // 5 cycles of 2 x (ramp + 60 s): about 0.7 s here, so the poll saw several cycles.
         QVERIFY2(seen.size() >= 3, qPrintable(QStringList(seen.values()).join(',')));
         QVERIFY(seen.contains(QStringLiteral("1")));

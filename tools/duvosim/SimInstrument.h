@@ -64,7 +64,8 @@ struct SimRunPlan {
 // Turns a protocol document into a plan; replaceable (SimInstrument::setPlanner). The default
 // follows the document's steps and loops (SimProtocolRun.h) and runs a fixed three-step,
 // 30-cycle plan for a text that is no protocol document. A step with infinite hold holds,
-// once its ramp is done, until Skip lets it go.
+// once its ramp is done, until Skip lets it go; on the last step the run completes instead
+// (Completed with InfiniteHold "true").
 using SimPlanner = std::function<SimRunPlan(const std::string &protocolDocument)>;
 SimRunPlan defaultRunPlan(const std::string &protocolDocument);
 

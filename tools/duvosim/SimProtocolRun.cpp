@@ -137,10 +137,13 @@ SimRunPlan protocolRunPlan(const std::string &document)
 double infiniteHoldAfter(const SimRunPlan &plan, double after)
 {
     double t = 0;
-    for (int c = 0; c < std::max(plan.cycles, 1); ++c)
-        for (const SimRunStep &s : plan.steps) {
+    const int cycles = std::max(plan.cycles, 1);
+    for (int c = 0; c < cycles; ++c)
+        for (size_t k = 0; k < plan.steps.size(); ++k) {
+            const SimRunStep &s = plan.steps[k];
             const double holdStart = t + s.rampSeconds;
-            if (s.infiniteHold && holdStart > after)
+            const bool last = c == cycles - 1 && k + 1 == plan.steps.size();
+            if (s.infiniteHold && !last && holdStart > after)
                 return holdStart;
             t = holdStart + s.holdSeconds;
         }

@@ -17,6 +17,8 @@ namespace duvosim {
 SimRunPlan protocolRunPlan(const std::string &document);
 
 // Run seconds at which the first infinite hold after `after` begins (its ramp done), or -1.
+// The run waits there until Skip lets it go. A hold on the plan's very last step does not
+// wait: the run completes there and reports Completed with InfiniteHold "true" until Stop.
 double infiniteHoldAfter(const SimRunPlan &plan, double after);
 
 } // namespace duvosim
