@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <mutex>
 #include <utility>
 
 namespace duvosim {
@@ -123,7 +124,10 @@ private:
 
 bool parseXml(TiXmlDocument &doc, const std::string &text)
 {
-    TiXmlBase::SetCondenseWhiteSpace(false);
+    // Whitespace is kept as sent, so protocols come back byte for byte (set once: it is the
+    // parser's process-wide setting, shared with the link).
+    static std::once_flag once;
+    std::call_once(once, [] { TiXmlBase::SetCondenseWhiteSpace(false); });
     doc.Parse(text.c_str(), nullptr, TIXML_ENCODING_LEGACY);
     return !doc.Error();
 }
