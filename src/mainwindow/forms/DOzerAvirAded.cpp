@@ -340,6 +340,7 @@ void DOzerAvirAded::buildDeviceArea()
     OutList1->setSortingEnabled(false);
     OutList1->setDragEnabled(false);
     OutList1->setItemsExpandable(false);
+    OutList1->setIndentation(0);
     for (int c = 0; c < 14; ++c)
         OutList1->headerItem()->setToolTip(c, QStringLiteral("Double click for status or run"));
     connect(OutList1, &QTreeWidget::itemCollapsed, this, [this](QTreeWidgetItem *) { OutList1->expandAll(); });
