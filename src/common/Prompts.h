@@ -8,6 +8,8 @@
 #include <memory>
 #include <optional>
 
+class QPrinter;
+
 namespace duvo {
 
 enum class PromptIcon { None, Information, Warning, Error, Question };
@@ -30,7 +32,8 @@ enum class PromptKind { Message, Task, OpenFile, SaveFile, Folder, Input, Print 
 // One request to the user. Message boxes use title/text/icon/buttons; task dialogs add
 // instruction, expandedText, the two expand captions and radio buttons; file dialogs use
 // title, directory (text), filter and defaultName; input boxes use title, text (the label)
-// and defaultValue.
+// and defaultValue; the print dialog uses title and printer (an accepted answer whose value
+// holds a path means: print to that PDF file).
 struct PromptRequest {
     PromptKind kind = PromptKind::Message;
     QString title;
@@ -49,6 +52,7 @@ struct PromptRequest {
     QString defaultName;  // file dialogs
     QString defaultValue; // input box
     bool password = false; // input box hides what is typed
+    QPrinter *printer = nullptr; // print dialog: the printer it sets up
 };
 
 struct PromptAnswer {

@@ -7,6 +7,8 @@
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 
 namespace duvo {
 
@@ -86,9 +88,17 @@ PromptAnswer QtPrompts::ask(const PromptRequest &r)
         a.button = ok ? Ok : Cancel;
         return a;
     }
-    case PromptKind::Print:
-        a.button = Ok;
+    case PromptKind::Print: {
+        if (!r.printer) {
+            a.button = Ok;
+            return a;
+        }
+        QPrintDialog dialog(r.printer, parentWindow());
+        if (!r.title.isEmpty())
+            dialog.setWindowTitle(r.title);
+        a.button = dialog.exec() == QDialog::Accepted ? Ok : Cancel;
         return a;
+    }
     }
     a.button = a.value.isEmpty() ? Cancel : Ok;
     return a;

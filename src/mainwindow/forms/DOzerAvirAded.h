@@ -87,6 +87,15 @@ public slots:
     void AdvPreviewMenu1Buttons0Click();
     void IdleFree();
 
+    // Ribbon commands: the ribbon, application menu and list buttons that open windows,
+    // documents and programs (connected by name in buildRibbon).
+public slots:
+    void btnIPDuvoClick();
+    void btnFirewallClick();
+    void btnWinSearchClick();
+    void Contents1Click();
+    // End of ribbon commands
+
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
