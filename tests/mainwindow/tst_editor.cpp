@@ -52,6 +52,7 @@ private slots:
         QCOMPARE(form.QERichEdit1->isReadOnly(), readOnly);
         // Cut is disabled at load whatever the read-only argument; the buttons show pictures only.
         QVERIFY(!form.EditCut1->isEnabled());
+        QVERIFY(!form.btnCut->isEnabled());
         for (QToolButton *b : {form.btnPrint, form.btnCut, form.btnPaste})
             QVERIFY(b->text().isEmpty() && !b->icon().isNull());
         QCOMPARE(form.EditCut1->shortcut(), QKeySequence(QStringLiteral("Ctrl+X")));

@@ -73,7 +73,13 @@ void TEditorForm::buildWindow()
     auto makeButton = [this, toolbar](const char *name, QAction *action) {
         auto *b = new QToolButton(this);
         b->setObjectName(QLatin1String(name));
-        b->setDefaultAction(action);
+        // Bound to the action but not its default button, so the caption stays as set.
+        b->setText(action->text());
+        b->setIcon(action->icon());
+        b->setToolTip(action->text().remove(QLatin1Char('&')));
+        b->setEnabled(action->isEnabled());
+        connect(b, &QToolButton::clicked, action, &QAction::trigger);
+        connect(action, &QAction::enabledChanged, b, &QToolButton::setEnabled);
         b->setToolButtonStyle(Qt::ToolButtonIconOnly);
         b->setAutoRaise(true);
         toolbar->addWidget(b);
