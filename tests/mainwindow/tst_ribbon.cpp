@@ -3,7 +3,9 @@
 
 #include "common/ProgramFolder.h"
 #include "common/Shell.h"
+#include "link/DatabaseFiles.h"
 #include "link/Workstation.h"
+#include "link/forms/TPreferenceForm.h"
 #include "mainwindow/AutoRefreshPause.h"
 #include "mainwindow/FileSearch.h"
 #include "mainwindow/forms/DOzerAvirAded.h"
@@ -12,7 +14,9 @@
 #include "ScriptedPrompts.h"
 #include "TestFolders.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -61,6 +65,27 @@ void writeFile(const QString &path, const QByteArray &bytes = "x")
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(bytes);
+}
+
+// Runs the call; a modal window that comes up is recorded by its object name and closed.
+QStringList modalWindowsDuring(const std::function<void()> &call)
+{
+    QStringList seen;
+    QTimer poll;
+    poll.setInterval(10);
+    QElapsedTimer clock;
+    clock.start();
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (QWidget *w = QApplication::activeModalWidget()) {
+            seen << w->objectName();
+            w->close();
+        } else if (clock.elapsed() > 10000) {
+            poll.stop();
+        }
+    });
+    poll.start();
+    call();
+    return seen;
 }
 
 } // namespace
@@ -215,6 +240,30 @@ private slots:
         form.FDefaultFolder = QStringLiteral("/srv/duvo");
         QVERIFY(triggerAction(&form, QStringLiteral("Contents1")));
         QCOMPARE(shell.calls, QStringList{QStringLiteral("open /srv/duvo/Duvo_Quick_Guide.pdf")});
+    }
+
+    void preferencesWithoutDatabase()
+    {
+        TempProgramFolder folder;
+        ScriptedPrompts prompts;
+        DOzerAvirAded form;
+        prompts.answer(Ok, QStringLiteral("Can't find the database file!"))
+            .answer(Ok, QStringLiteral("Error during database operation!"));
+        const QStringList shown = modalWindowsDuring([&] { QVERIFY(clickButton(&form, QStringLiteral("btnPreferences"))); });
+        QVERIFY(shown.isEmpty());
+        QCOMPARE(prompts.pending(), 0);
+    }
+
+    void preferencesOpenModallyAndAreFreed()
+    {
+        TempProgramFolder folder;
+        ScriptedPrompts prompts;
+        DOzerAvirAded form;
+        QCOMPARE(CreateMainDatabase(DatabasePath), 1);
+        const QStringList shown = modalWindowsDuring([&] { QVERIFY(clickButton(&form, QStringLiteral("btnPreferences"))); });
+        QCOMPARE(shown, QStringList{QStringLiteral("PreferenceForm")});
+        QVERIFY(form.findChildren<TPreferenceForm *>().isEmpty());
+        QVERIFY(prompts.asked().isEmpty());
     }
 
     void externalToolsNeedNoDevice()

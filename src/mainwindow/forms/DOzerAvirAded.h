@@ -94,6 +94,7 @@ public slots:
     void btnFirewallClick();
     void btnWinSearchClick();
     void Contents1Click();
+    void Preferences1Click();
     // End of ribbon commands
 
 protected:

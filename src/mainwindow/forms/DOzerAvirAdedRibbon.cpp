@@ -5,6 +5,7 @@
 #include "common/ProgramFolder.h"
 #include "common/Prompts.h"
 #include "common/Shell.h"
+#include "link/forms/TPreferenceForm.h"
 #include "mainwindow/forms/TFindFilesForm.h"
 
 #include <exception>
@@ -56,4 +57,15 @@ void DOzerAvirAded::Contents1Click()
     const QString guide = duvo::withTrailingSeparator(FDefaultFolder) + kQuickGuide;
     if (!duvo::Shell::instance().openDocument(guide))
         errorBox(QStringLiteral("Error starting PDF viewer!"));
+}
+
+void DOzerAvirAded::Preferences1Click()
+{
+    try {
+        TPreferenceForm form(this);
+        if (!form.loadFailed())
+            form.exec();
+    } catch (const std::exception &e) {
+        ZavExceptionLog1.LogException(QStringLiteral("Preferences1Click"), QString::fromLocal8Bit(e.what()));
+    }
 }
