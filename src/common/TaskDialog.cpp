@@ -32,4 +32,22 @@ int TaskDialog::Execute()
     return a.button;
 }
 
+int TaskDialog::Show(int buttons, PromptIcon icon, const QString &title, const QString &instruction,
+                     const QString &content, const QString &expandedText, bool expanded)
+{
+    Clear();
+    CommonButtons = buttons;
+    Icon = icon;
+    Title = title;
+    Instruction = instruction;
+    Content = content;
+    ExpandedText = expandedText;
+    if (!expandedText.isEmpty()) {
+        ExpandControlText = QStringLiteral("Click to hide");
+        CollapsControlText = QStringLiteral("Click to see more");
+        Expanded = expanded;
+    }
+    return Execute();
+}
+
 } // namespace duvo

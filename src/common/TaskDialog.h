@@ -26,6 +26,12 @@ public:
     void Clear();
     // Shows the dialog; returns the button pressed.
     int Execute();
+
+    // One whole use: clears the dialog, sets the texts (an expanded text comes with the
+    // captions "Click to hide" / "Click to see more"; shown at once when `expanded`), shows it
+    // and returns the button pressed.
+    int Show(int buttons, PromptIcon icon, const QString &title, const QString &instruction,
+             const QString &content, const QString &expandedText = {}, bool expanded = false);
 };
 
 } // namespace duvo

@@ -74,17 +74,10 @@ bool offerNewDatabase(Workstation &ws)
 {
     ws.ZavLog1.WriteLine(QStringLiteral("Error can not find database"));
     TaskDialog &td = ws.TaskDialog1;
-    td.Clear();
-    td.CommonButtons = Yes | No;
-    td.Title = QStringLiteral("Velmor Lab Duvo Studio");
-    td.Instruction = QStringLiteral("Create new database file");
-    td.Content = QStringLiteral("No database file was found. Create new?");
-    td.Icon = PromptIcon::None;
-    td.ExpandedText =
-        QStringLiteral("The application needs a database file to function correctly.  Select Yes to create a database now.");
-    td.ExpandControlText = QStringLiteral("Click to hide");
-    td.CollapsControlText = QStringLiteral("Click to see more");
-    const int answer = td.Execute();
+    const int answer = td.Show(
+        Yes | No, PromptIcon::None, QStringLiteral("Velmor Lab Duvo Studio"), QStringLiteral("Create new database file"),
+        QStringLiteral("No database file was found. Create new?"),
+        QStringLiteral("The application needs a database file to function correctly.  Select Yes to create a database now."));
     if (answer == No) {
         ws.Terminate();
         return false;

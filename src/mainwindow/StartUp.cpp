@@ -42,13 +42,8 @@ HRESULT SetupFirewall(FirewallBackend &backend, const QString &programPath, duvo
     }
     ReleaseFirewallProfile(profile);
     if (hr < 0) {
-        taskDialog.Clear();
-        taskDialog.CommonButtons = duvo::Ok;
-        taskDialog.Title = QStringLiteral("Admin Rights");
-        taskDialog.Instruction = QStringLiteral("Local Admin rights required!");
-        taskDialog.Icon = duvo::PromptIcon::Warning;
-        taskDialog.Content = QStringLiteral("Duvo Studio requires that the User has local Admin rights.");
-        taskDialog.Execute();
+        taskDialog.Show(duvo::Ok, duvo::PromptIcon::Warning, QStringLiteral("Admin Rights"), QStringLiteral("Local Admin rights required!"),
+                        QStringLiteral("Duvo Studio requires that the User has local Admin rights."));
     }
     return hr;
 }

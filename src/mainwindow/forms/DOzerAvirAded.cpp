@@ -450,16 +450,10 @@ void DOzerAvirAded::FormShow()
             BuildDeviceList();
             EnableDeviceControls();
         } else {
-            TaskDialog1.Clear();
-            TaskDialog1.CommonButtons = duvo::Ok;
-            TaskDialog1.Title = QStringLiteral("Velmor Lab Duvo Studio");
-            TaskDialog1.Instruction = QStringLiteral("Network");
-            TaskDialog1.Icon = duvo::PromptIcon::Information;
-            TaskDialog1.Content = QStringLiteral("The computer is not connected to a network or is offline.");
-            TaskDialog1.ExpandedText = QStringLiteral("The application requires a TCP/IP network.");
-            TaskDialog1.ExpandControlText = QStringLiteral("Click to hide");
-            TaskDialog1.CollapsControlText = QStringLiteral("Click to see more");
-            TaskDialog1.Execute();
+            TaskDialog1.Show(duvo::Ok, duvo::PromptIcon::Information, QStringLiteral("Velmor Lab Duvo Studio"),
+                             QStringLiteral("Network"),
+                             QStringLiteral("The computer is not connected to a network or is offline."),
+                             QStringLiteral("The application requires a TCP/IP network."));
             BuildDeviceList();
             DuvoTimer.stop();
             SetDeviceControlsEnabled(false);
@@ -494,18 +488,11 @@ void DOzerAvirAded::BuildDeviceList()
 {
     OutList1->clear();
     if (FDeviceList.isEmpty()) {
-        TaskDialog1.Clear();
-        TaskDialog1.CommonButtons = duvo::Ok;
-        TaskDialog1.Title = QStringLiteral("Velmor Lab Duvo Studio");
-        TaskDialog1.Instruction = QStringLiteral("Duvo Device Network Scan");
-        TaskDialog1.Icon = duvo::PromptIcon::Information;
-        TaskDialog1.Content = QStringLiteral("No devices were found on the network.");
-        TaskDialog1.ExpandedText = QStringLiteral(
-            "Make sure all devices have power, are connected to the network and have an IP address.  "
-            "Make sure you have allowed the following ports through your Windows Firewall: UDP:20034  TCP:62751.");
-        TaskDialog1.ExpandControlText = QStringLiteral("Click to hide");
-        TaskDialog1.CollapsControlText = QStringLiteral("Click to see more");
-        TaskDialog1.Execute();
+        TaskDialog1.Show(duvo::Ok, duvo::PromptIcon::Information, QStringLiteral("Velmor Lab Duvo Studio"),
+                         QStringLiteral("Duvo Device Network Scan"), QStringLiteral("No devices were found on the network."),
+                         QStringLiteral("Make sure all devices have power, are connected to the network and have an IP "
+                                        "address.  Make sure you have allowed the following ports through your Windows "
+                                        "Firewall: UDP:20034  TCP:62751."));
         return;
     }
     auto *group = new QTreeWidgetItem(OutList1);
@@ -622,19 +609,11 @@ void DOzerAvirAded::btnRefreshClick()
     const bool wasOn = DuvoTimer.isActive();
     DuvoTimer.stop();
     const bool note = ExitLosesAlertsOrSessions(FDeviceList);
-    TaskDialog1.Clear();
-    TaskDialog1.CommonButtons = duvo::Yes | duvo::No;
-    TaskDialog1.Title = QStringLiteral("Device List");
-    TaskDialog1.Instruction = QStringLiteral("Scan network to build new device list?");
-    TaskDialog1.Icon = duvo::PromptIcon::Question;
-    TaskDialog1.Content = QStringLiteral("Select Yes to continue. No to cancel.");
-    if (note) {
-        TaskDialog1.ExpandedText = QStringLiteral("Duvo Studio e-mail alerts and session IDs will be cleared!");
-        TaskDialog1.ExpandControlText = QStringLiteral("Click to hide");
-        TaskDialog1.CollapsControlText = QStringLiteral("Click to see more");
-        TaskDialog1.Expanded = true;
-    }
-    if (TaskDialog1.Execute() != duvo::Yes) {
+    const int answer = TaskDialog1.Show(
+        duvo::Yes | duvo::No, duvo::PromptIcon::Question, QStringLiteral("Device List"),
+        QStringLiteral("Scan network to build new device list?"), QStringLiteral("Select Yes to continue. No to cancel."),
+        note ? QStringLiteral("Duvo Studio e-mail alerts and session IDs will be cleared!") : QString(), note);
+    if (answer != duvo::Yes) {
         if (wasOn)
             DuvoTimer.start();
         return;
@@ -669,19 +648,11 @@ void DOzerAvirAded::closeEvent(QCloseEvent *event)
 {
     DuvoTimer.stop();
     const bool note = ExitLosesAlertsOrSessions(FDeviceList);
-    TaskDialog1.Clear();
-    TaskDialog1.CommonButtons = duvo::Yes | duvo::No;
-    TaskDialog1.Title = QStringLiteral("Exit");
-    TaskDialog1.Instruction = QStringLiteral("Exit Duvo Studio?");
-    TaskDialog1.Icon = duvo::PromptIcon::Question;
-    TaskDialog1.Content = QStringLiteral("Select No to continue. Yes to exit.");
-    if (note) {
-        TaskDialog1.ExpandedText = QStringLiteral("Duvo Studio e-mail alerts and session IDs will be cleared on exit!");
-        TaskDialog1.ExpandControlText = QStringLiteral("Click to hide");
-        TaskDialog1.CollapsControlText = QStringLiteral("Click to see more");
-        TaskDialog1.Expanded = true;
-    }
-    if (TaskDialog1.Execute() != duvo::Yes) {
+    const int answer = TaskDialog1.Show(
+        duvo::Yes | duvo::No, duvo::PromptIcon::Question, QStringLiteral("Exit"), QStringLiteral("Exit Duvo Studio?"),
+        QStringLiteral("Select No to continue. Yes to exit."),
+        note ? QStringLiteral("Duvo Studio e-mail alerts and session IDs will be cleared on exit!") : QString(), note);
+    if (answer != duvo::Yes) {
         event->ignore();
         DuvoTimer.start();
         return;
