@@ -235,6 +235,33 @@ private slots:
         QCOMPARE(p.list.at(0)->runState, std::string("fresh"));  // untouched by the old pass
     }
 
+    // A command the user sends from the main window while the pass waits for a reply does not
+    // make the pass fail a healthy device, and the command itself goes through.
+    void commandDuringPassLeavesDevicesHealthy()
+    {
+        TempProgramFolder folder;
+        SimulatedLab lab("127.0.47", 2);
+        QVERIFY2(lab.started(), lab.error().c_str());
+        lab.addFault(0, {duvosim::FaultKind::Delay, "GetStatus", 0, {}, 400});
+        ScriptedPrompts prompts;
+        DOzerAvirAded form;
+        form.statusPass().client().setTimeout(3000);
+        form.TCPClient1.setTimeout(3000);
+        form.FDeviceList.Add(recordFor(lab, 0));
+        form.FDeviceList.Add(recordFor(lab, 1));
+        bool commandOk = false;
+        QTimer::singleShot(150, [&] {
+            std::string reply;
+            commandOk = SendNetCommand(form.TCPClient1, lab.address(0), Nop_doc(), reply);
+        });
+        form.PollDevices();
+        QVERIFY(commandOk);
+        for (int i = 0; i < 2; ++i) {
+            QCOMPARE(form.FDeviceList.at(i)->unreachable, int16_t(0));
+            QCOMPARE(form.FDeviceList.at(i)->runState, std::string("Stopped"));
+        }
+    }
+
     // The whole road in the main window: a held completed run sends one mail to a real SMTP
     // server however many ticks follow, and the timer is on after every tick.
     void completionAlertMailedOnce()

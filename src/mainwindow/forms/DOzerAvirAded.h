@@ -71,6 +71,10 @@ public:
     QLabel *StatusPanel(int index) const { return FPanels[index]; }
     QToolButton *button(const QString &name) const;
 
+    // The main window's own client for the commands it sends to instruments; the status pass
+    // has a client of its own, so a command never makes the pass fail a healthy device.
+    TcpClient TCPClient1;
+
     // One status pass over the device list (the status thread's work).
     void PollDevices();
     StatusPass &statusPass() { return FStatusPass; }
