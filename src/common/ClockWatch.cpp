@@ -28,9 +28,9 @@ ClockWatch::~ClockWatch()
 void ClockWatch::arm()
 {
     // An absolute expiry far in the future; only a clock jump wakes us (ECANCELED).
-    itimerspec spec{};
-    spec.it_value.tv_sec = INT_MAX;
-    ::timerfd_settime(FFd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec, nullptr);
+    itimerspec expiry{};
+    expiry.it_value.tv_sec = INT_MAX;
+    ::timerfd_settime(FFd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &expiry, nullptr);
 }
 
 void ClockWatch::onReadable()

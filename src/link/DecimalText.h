@@ -5,7 +5,8 @@
 #include <string>
 
 // When the text holds no '.', every ',' becomes '.'; then the leading decimal number is read
-// with '.' as the decimal point. No number gives 0. Only the first 47 characters count.
+// with '.' as the decimal point. No number, or one too large to hold, gives 0. Only the
+// first 47 characters count.
 double ParseDecimal(const std::string &text);
 
 // Whole seconds (the fraction is cut) as "%02d:%02d:%02d"; hours are not limited to two

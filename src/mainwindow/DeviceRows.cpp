@@ -58,8 +58,7 @@ QString ClockCell(const std::string &clockText)
 
 double ToSeconds(const std::string &text)
 {
-    const double v = ParseDecimal(text);
-    return std::isfinite(v) ? v : 0.0;
+    return ParseDecimal(text);
 }
 
 DeviceRowTexts DeviceRowCells(const DVDEVICEINFO_T &d)

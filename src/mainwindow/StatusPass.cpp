@@ -1,7 +1,7 @@
 #include "mainwindow/StatusPass.h"
 
 #include "link/CommandDocs.h"
-#include "link/DecimalText.h"
+#include "link/DeviceScan.h"
 #include "link/NetCommand.h"
 #include "mainwindow/DeviceRows.h"
 
@@ -85,53 +85,10 @@ StatusPass::Step StatusPass::pollOne(int index, DVDEVICEINFO_T *device)
     }
     InstrumentStatus status;
     GetStatus_Ret_Doc(reply.text, status, ok);
-    StoreStatusReply(*device, status, ok);
+    StoreDiscoveryStatus(*device, status, ok);
     if (!ok) {
         alertRule(*device);
         return stillThere(index, device, generation) ? Step::Next : Step::End;
     }
     return Step::Next;
-}
-
-void StoreStatusReply(DVDEVICEINFO_T &d, const std::array<std::string, 19> &status, bool ok)
-{
-    auto idleValues = [&d] {
-        d.totalTime = "-";
-        d.status[0] = "-";
-        for (int i : {2, 3, 4, 5})
-            d.status[i] = "-";
-        d.status[6] = d.status[7] = "0";
-        d.status[8] = "false";
-        d.status[9] = d.status[10] = "-";
-        for (int i = 11; i <= 15; ++i)
-            d.status[i] = "0";
-        d.status[16] = d.status[17] = "-";
-        d.timeLeft = "-";
-    };
-    if (!ok) {
-        d.runState = "????";
-        d.message = "GetStatus XML error";
-        idleValues();
-        d.status[18] = "-";
-        return;
-    }
-    const std::string &mode = status[StatusMode];
-    d.runState = mode;
-    if (mode == "Stopped" && status[StatusInfiniteHold] == "false") {
-        idleValues();
-        d.status[1] = mode;
-        d.status[18] = status[StatusState];
-        return;
-    }
-    d.status = status;
-    if (mode == "Stopped")
-        return;  // held at the end: the times keep their texts
-    const double total = ToSeconds(status[StatusTotalTime]);
-    if (total > 0) {
-        d.totalTime = FormatDuration(total);
-        const double left = ToSeconds(status[StatusTimeLeft]);
-        d.timeLeft = left > 0 ? FormatDuration(left) : "-";
-    } else {
-        d.totalTime = "-";
-    }
 }

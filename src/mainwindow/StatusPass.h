@@ -41,6 +41,3 @@ private:
     bool FRunning = false;
     bool FStopRequested = false;
 };
-
-// Stores a status reply into a device record: ok false means the reply could not be read.
-void StoreStatusReply(DVDEVICEINFO_T &device, const std::array<std::string, 19> &status, bool ok);

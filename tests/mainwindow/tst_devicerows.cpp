@@ -119,6 +119,10 @@ private slots:
         QTest::newRow("no number") << "abc" << 0.0;
         QTest::newRow("infinity") << "inf" << 0.0;
         QTest::newRow("nan") << "nan" << 0.0;
+        QTest::newRow("hexadecimal is no decimal number") << "0x10" << 0.0;
+        QTest::newRow("exponent") << "1.5e3" << 1500.0;
+        QTest::newRow("too large to hold") << "1e999" << 0.0;
+        QTest::newRow("number then text") << " 12.5 s" << 12.5;
     }
     void toSeconds()
     {

@@ -2,6 +2,7 @@
 
 #include "common/IpWatch.h"
 #include "link/CommandDocs.h"
+#include "link/DeviceScan.h"
 #include "mainwindow/StatusPass.h"
 #include "mainwindow/forms/DOzerAvirAded.h"
 #include "GuiTest.h"
@@ -145,7 +146,7 @@ private slots:
         d.status[StatusMode] = "Running";
         d.timeLeft = "00:01:00";
         InstrumentStatus unread;
-        StoreStatusReply(d, unread, false);
+        StoreDiscoveryStatus(d, unread, false);
         QCOMPARE(d.unreachable, int16_t(0));
         QCOMPARE(d.runState, std::string("????"));
         QCOMPARE(d.message, std::string("GetStatus XML error"));
@@ -175,22 +176,22 @@ private slots:
         s[StatusMode] = "Stopped";
         s[StatusInfiniteHold] = "true";
         s[StatusTotalTime] = "999";
-        StoreStatusReply(d, s, true);
+        StoreDiscoveryStatus(d, s, true);
         QCOMPARE(d.totalTime, std::string("00:10:00"));  // held: the times keep their texts
         QCOMPARE(d.status[StatusTotalTime], std::string("999"));
         s[StatusMode] = "Running";
         s[StatusInfiniteHold] = "false";
         s[StatusTotalTime] = "0";
-        StoreStatusReply(d, s, true);
+        StoreDiscoveryStatus(d, s, true);
         QCOMPARE(d.totalTime, std::string("-"));
         QCOMPARE(d.timeLeft, std::string("00:05:00"));  // left as it was
         s[StatusTotalTime] = "3725,6";
         s[StatusTimeLeft] = "-5";
-        StoreStatusReply(d, s, true);
+        StoreDiscoveryStatus(d, s, true);
         QCOMPARE(d.totalTime, std::string("01:02:05"));
         QCOMPARE(d.timeLeft, std::string("-"));
         s[StatusTotalTime] = "4000000000";  // past 32 bits of milliseconds
-        StoreStatusReply(d, s, true);
+        StoreDiscoveryStatus(d, s, true);
         QCOMPARE(d.totalTime, std::string("1111111:06:40"));
     }
 
