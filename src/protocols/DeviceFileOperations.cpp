@@ -293,11 +293,14 @@ int DeviceFileOperations::passwordCheck(const std::string &ip, const std::string
     request.text = QStringLiteral("Enter Password");
     request.password = true;
     request.buttons = Ok | Cancel;
+    // The edit takes the four characters of a password made here; a longer password (set by
+    // another tool) gets room for all of its characters, or the folder could never be opened.
+    const int room = std::max<int>(FolderPasswordLength, static_cast<int>(std::min<size_t>(password.size(), 64)));
     for (;;) {
         const PromptAnswer answer = Prompts::instance().ask(request);
         if (answer.button != Ok)
             return 0;
-        if (TypedNameText(answer.value, FolderPasswordLength).toStdString() == password)
+        if (TypedNameText(answer.value, room).toStdString() == password)
             return 1;
     }
 }

@@ -450,6 +450,8 @@ private slots:
         QTest::newRow("wrong, then right") << QStringList{"AB13", "", "AB12"} << true;
         QTest::newRow("cancelled") << QStringList{"<cancel>"} << false;
         QTest::newRow("wrong, then cancelled") << QStringList{"ZZZZ", "<cancel>"} << false;
+        QTest::newRow("a fifth character is not typed") << QStringList{"AB125"} << true;
+        QTest::newRow("longer password set elsewhere") << QStringList{"LONG-PW7"} << true;
     }
     void deleteInSecureFolder()
     {
@@ -457,6 +459,11 @@ private slots:
         QFETCH(bool, deleted);
         Lab lab;
         QVERIFY2(lab.sim.started(), lab.sim.error().c_str());
+        const std::string password = typed.value(0).size() > 5 ? typed.value(0).toStdString() : "AB12";
+        if (password != "AB12") {
+            QCOMPARE(lab.ops.SetFolderPassword(lab.ip(0), "DATA", password), 1);
+            lab.sim.clearRequests();
+        }
         for (const QString &t : typed)
             lab.prompts.answerInput(t == "<cancel>" ? std::nullopt : std::optional<QString>(t));
         QCOMPARE(lab.ops.DeleteDeviceProtocol(lab.ip(0), "/data", "pcr1"), deleted ? 1 : 0);
@@ -465,6 +472,7 @@ private slots:
         for (const PromptRequest &r : lab.prompts.asked()) {
             QCOMPARE(r.kind, PromptKind::Input);
             QCOMPARE(r.title, QStringLiteral("Secure Folder: DATA"));
+            QVERIFY(r.defaultValue.isEmpty());
             QCOMPARE(r.text, QStringLiteral("Enter Password"));
             QVERIFY(r.password);
         }
