@@ -122,6 +122,7 @@ int SimModuleNetwork::add(const SimModule &module)
 {
     std::lock_guard lock(FMutex);
     FModules.push_back(module);
+    FReceivers.emplace_back();
     if (running())
         socketFor(module.address, nullptr);
     return static_cast<int>(FModules.size()) - 1;
@@ -134,6 +135,19 @@ void SimModuleNetwork::setFault(int index, ModuleFault fault, int delayMs)
         FModules[size_t(index)].fault = fault;
         FModules[size_t(index)].delayMs = delayMs;
     }
+}
+
+void SimModuleNetwork::setUpload(int index, const SimUploadSettings &settings)
+{
+    std::lock_guard lock(FMutex);
+    if (index >= 0 && index < static_cast<int>(FModules.size()))
+        FModules[size_t(index)].upload = settings;
+}
+
+SimUploadStatus SimModuleNetwork::uploadStatus(int index) const
+{
+    std::lock_guard lock(FMutex);
+    return FReceivers.at(size_t(index)).status();
 }
 
 int SimModuleNetwork::count() const
@@ -268,6 +282,24 @@ void SimModuleNetwork::answer(uint32_t toAddr, uint16_t toPort, int onlyFd)
     }
 }
 
+// With FMutex held. An upload request on a module socket: the first module on that address
+// takes it and answers at once.
+void SimModuleNetwork::upload(int fd, uint32_t toAddr, uint16_t toPort, const uint8_t *data, size_t size)
+{
+    for (size_t i = 0; i < FModules.size(); ++i) {
+        int moduleFd = -1;
+        for (const auto &s : FSockets)
+            if (s.first == FModules[i].address)
+                moduleFd = s.second;
+        if (moduleFd != fd)
+            continue;
+        const std::vector<uint8_t> reply = FReceivers[i].handle(FModules[i].upload, data, size);
+        if (!reply.empty())
+            sendTo(fd, toAddr, toPort, reply);
+        return;
+    }
+}
+
 void SimModuleNetwork::run()
 {
     uint8_t buffer[2048];
@@ -313,6 +345,10 @@ void SimModuleNetwork::run()
                                              reinterpret_cast<sockaddr *>(&from), &len);
                 if (got < 0)
                     break;
+                if (p.fd != FHub && SimFirmwareReceiver::isUploadRequest(buffer, size_t(got))) {
+                    upload(p.fd, from.sin_addr.s_addr, from.sin_port, buffer, size_t(got));
+                    continue;
+                }
                 if (!isDiscoveryRequest(buffer, got))
                     continue;
                 ++FRequests;

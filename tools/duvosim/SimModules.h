@@ -8,6 +8,10 @@
 // Faults per module: no reply, a duplicate reply, a late reply, a short datagram in place of
 // the reply, a foreign datagram in place of the reply, and foreign chatter after the reply.
 // Two modules may share one address. Everything runs on one thread of its own.
+// Firmware upload requests ("DVMQ" 'A') sent to a module's own address go to the first module
+// on that address, which answers from its own upload state (SimFirmware.h).
+
+#include "duvosim/SimFirmware.h"
 
 #include <array>
 #include <atomic>
@@ -41,6 +45,8 @@ struct SimModule {
     int delayMs = 0;
     // When set, the type text is read from here at every answer (the instrument's own type).
     std::function<std::string()> typeSource;
+    // How the module takes a firmware upload: credentials, memory, fault.
+    SimUploadSettings upload;
 };
 
 // The module's 148-byte configuration record for this interface.
@@ -59,6 +65,9 @@ public:
     // Adds a module; returns its index. Modules added while running get their socket at once.
     int add(const SimModule &module);
     void setFault(int index, ModuleFault fault, int delayMs = 0);
+    void setUpload(int index, const SimUploadSettings &settings);
+    // The module's firmware upload state: what it received and holds.
+    SimUploadStatus uploadStatus(int index) const;
     int count() const;
     SimModule module(int index) const;
 
@@ -82,10 +91,12 @@ private:
     int socketFor(const std::string &address, std::string *error);
     void run();
     void answer(uint32_t toAddr, uint16_t toPort, int onlyFd);
+    void upload(int fd, uint32_t toAddr, uint16_t toPort, const uint8_t *data, size_t size);
 
     std::string FHubAddress;
     mutable std::mutex FMutex;
     std::vector<SimModule> FModules;
+    std::vector<SimFirmwareReceiver> FReceivers; // one per module
     std::vector<std::pair<std::string, int>> FSockets;  // address -> descriptor
     int FHub = -1;
     int FWake[2] = {-1, -1};
