@@ -105,21 +105,27 @@ int bindUploadSocket(const std::string &bindAddress)
 class SocketUpload : public ModuleUpdateSocket {
 public:
     SocketUpload(SRecordImage image, uint32_t id, const std::string &user, const std::string &password,
-                 int fd, std::string target)
-        : ModuleUpdateSocket(std::move(image), id, user, password), FFd(fd), FTarget(std::move(target))
+                 int fd, const uint8_t address[4])
+        : ModuleUpdateSocket(std::move(image), id, user, password), FFd(fd)
     {
+        FTo.sin_family = AF_INET;
+        FTo.sin_port = htons(duvo::module::ModulePort);
+        std::memcpy(&FTo.sin_addr, address, 4); // first octet first: network order
     }
 
 protected:
     void SendRequest(const std::vector<uint8_t> &request) override
     {
-        // A failed send is not fatal: the tick rule sends the request again.
-        duvo::module::SendModuleDatagram(FFd, FTarget, request.data(), request.size());
+        // To the one module only: the socket has no broadcast permission, so an image can
+        // never go out to a whole network. A failed send is not fatal: the tick rule sends
+        // the request again.
+        sendto(FFd, request.data(), request.size(), MSG_NOSIGNAL, reinterpret_cast<const sockaddr *>(&FTo),
+               sizeof FTo);
     }
 
 private:
     int FFd;
-    std::string FTarget;
+    sockaddr_in FTo{};
 };
 
 } // namespace
@@ -479,10 +485,8 @@ int UploadFirmware(const uint8_t address[4], const std::string &imagePath, int f
         return ErrImage;
     }
 
-    char target[16];
-    std::snprintf(target, sizeof target, "%u.%u.%u.%u", address[0], address[1], address[2], address[3]);
     const uint32_t id = options.uploadId ? options.uploadId : uint32_t(std::time(nullptr));
-    SocketUpload upload(std::move(image), id, user, password, fd, target);
+    SocketUpload upload(std::move(image), id, user, password, fd, address);
     upload.Begin();
 
     const int waitMs = options.waitMs > 0 ? options.waitMs : DefaultWaitMs;

@@ -4,6 +4,7 @@
 
 #include "duvosim/SimModules.h"
 #include "link/FirmwareUpload.h"
+#include "link/FirmwareUploadJob.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -501,6 +502,42 @@ private slots:
         stopper.join();
         QCOMPARE(result, ErrTimedOut);
         QVERIFY(t.elapsed() < 1000);
+    }
+
+    void jobUploadsOnAWorker()
+    {
+        const uint8_t address[4] = {127, 0, 82, 11};
+        UploadOptions o;
+        o.bind = Workstation;
+        o.waitMs = FastWaitMs;
+        FirmwareUploadJob job(address, FImagePath.toStdString(), {}, {}, o);
+        QVERIFY(!job.started());
+        job.start();
+        QTRY_VERIFY_WITH_TIMEOUT(job.finished(), 10000);
+        QCOMPARE(job.result(), 0);
+        QVERIFY(FModules->uploadStatus(1).completed);
+    }
+
+    void jobStopsOnRequest()
+    {
+        SimUploadSettings silent;
+        silent.fault = UploadFault::NoAnswer;
+        FModules->setUpload(1, silent);
+        const uint8_t address[4] = {127, 0, 82, 11};
+        UploadOptions o;
+        o.bind = Workstation;
+        auto job = std::make_unique<FirmwareUploadJob>(address, FImagePath.toStdString(), "", "", o);
+        job->start();
+        QTRY_COMPARE_WITH_TIMEOUT(FModules->uploadStatus(1).requests, 1, 2000);
+        QVERIFY(!job->finished());
+        QElapsedTimer t;
+        t.start();
+        job->requestStop();
+        QVERIFY(job->wait(2000));
+        QVERIFY(t.elapsed() < 1000);
+        QVERIFY(job->finished());
+        QCOMPARE(job->result(), ErrTimedOut);
+        job.reset();
     }
 
     void badImageSendsNothing()
