@@ -44,6 +44,26 @@ bool isDiscoveryRequest(const uint8_t *data, ssize_t size)
     return size >= 5 && std::memcmp(data, "DVMQ", 4) == 0 && data[4] == 'R';
 }
 
+bool isVerifyList(const uint8_t *data, ssize_t size)
+{
+    return size >= 10 && std::memcmp(data, "DVM2", 4) == 0 && data[4] == 'V';
+}
+
+bool isConfigRequest(const uint8_t *data, ssize_t size)
+{
+    return size >= 153 && std::memcmp(data, "DVMQ", 4) == 0 && data[4] == 'W';
+}
+
+// A zero-ended field of room bytes; false when it has no zero byte inside.
+bool fieldText(const uint8_t *data, size_t room, std::string &out)
+{
+    const void *zero = std::memchr(data, 0, room);
+    if (!zero)
+        return false;
+    out.assign(reinterpret_cast<const char *>(data), size_t(static_cast<const uint8_t *>(zero) - data));
+    return true;
+}
+
 int bindUdp(const std::string &address, std::string *error)
 {
     sockaddr_in a{};
@@ -79,19 +99,23 @@ void sendTo(int fd, uint32_t addr, uint16_t port, const std::vector<uint8_t> &by
 std::array<uint8_t, 148> ModuleRecord(const SimModule &m)
 {
     std::array<uint8_t, 148> r{};
+    if (m.record.size() == r.size()) {
+        std::copy(m.record.begin(), m.record.end(), r.begin());
+        return r;
+    }
+    const std::string &claimed = m.recordAddress.empty() ? m.address : m.recordAddress;
     putU32(&r[0], 148);
-    putAddress(&r[4], m.address);        // static address
+    putAddress(&r[4], claimed);          // static address
     putAddress(&r[8], "255.255.255.0");  // mask
     putU32(&r[20], 115200);              // serial baud rate
-    r[24] = 3;                           // boot delay
+    r[24] = m.bootDelay;                 // boot delay
     r[25] = 1;                           // boot to application
-    const char file[] = "duvo.bin";
-    std::memcpy(&r[27], file, sizeof file - 1);
+    std::memcpy(&r[27], m.tftpFile.data(), std::min<size_t>(m.tftpFile.size(), 79));
     std::copy(m.mac.begin(), m.mac.end(), r.begin() + 107);
     std::copy(m.baseMac.begin(), m.baseMac.end(), r.begin() + 118);
-    r[124] = 0;     // Ethernet
+    r[124] = m.interfaceKind;
     r[125] = 0xAA;  // extension valid
-    putAddress(&r[126], m.address);  // active address
+    putAddress(&r[126], claimed);  // active address
     return r;
 }
 
@@ -123,6 +147,10 @@ int SimModuleNetwork::add(const SimModule &module)
     std::lock_guard lock(FMutex);
     FModules.push_back(module);
     FReceivers.emplace_back();
+    if (FModules.back().record.size() != 148) {
+        const auto record = ModuleRecord(FModules.back());
+        FModules.back().record.assign(record.begin(), record.end());
+    }
     if (running())
         socketFor(module.address, nullptr);
     return static_cast<int>(FModules.size()) - 1;
@@ -229,19 +257,84 @@ void SimModuleNetwork::stop()
     FPending.clear();
 }
 
+std::vector<uint8_t> SimModuleNetwork::lastVerifyList() const
+{
+    std::lock_guard lock(FMutex);
+    return FLastVerify;
+}
+
+std::vector<std::vector<uint8_t>> SimModuleNetwork::configRequests() const
+{
+    std::lock_guard lock(FMutex);
+    return FConfigRequests;
+}
+
+// With FMutex held.
+int SimModuleNetwork::fdOf(const std::string &address) const
+{
+    for (const auto &s : FSockets)
+        if (s.first == address)
+            return s.second;
+    return -1;
+}
+
+// With FMutex held. A verification list: the modules it does not name answer again.
+void SimModuleNetwork::verify(const uint8_t *data, size_t size, uint32_t toAddr, uint16_t toPort, int onlyFd)
+{
+    ++FVerifyLists;
+    FLastVerify.assign(data, data + size);
+    const size_t pairs = (size - 10) / 2;
+    answer(toAddr, toPort, onlyFd, [&](const SimModule &m) {
+        for (size_t i = 0; i < pairs; ++i)
+            if (data[5 + 2 * i] == m.mac[4] && data[6 + 2 * i] == m.mac[5])
+                return false;
+        return true;
+    });
+}
+
+// With FMutex held. A configuration request: the module whose MAC the record carries takes
+// the record when it needs no login or the login is its own.
+void SimModuleNetwork::configure(const uint8_t *data, size_t size, int onlyFd)
+{
+    FConfigRequests.emplace_back(data, data + size);
+    const uint8_t *record = data + 5;
+    for (SimModule &m : FModules) {
+        const int fd = fdOf(m.address);
+        if (fd < 0 || (onlyFd >= 0 && fd != onlyFd))
+            continue;
+        if (!std::equal(m.mac.begin(), m.mac.end(), record + 107))
+            continue;
+        if (m.passNeeded) {
+            std::string password, user;
+            if (size < 197 || std::memcmp(data + 153, "1414", 4) != 0 || !fieldText(data + 157, 20, password)
+                || !fieldText(data + 177, 20, user) || password != m.password || user != m.userName)
+                continue;
+        }
+        std::vector<uint8_t> next(record, record + 148);
+        // What the module is, not what it is told: length, MACs, kind, marker, active address.
+        const std::vector<uint8_t> &own = m.record;
+        std::copy(own.begin(), own.begin() + 4, next.begin());
+        std::copy(own.begin() + 107, own.begin() + 113, next.begin() + 107);
+        std::copy(own.begin() + 118, own.begin() + 130, next.begin() + 118);
+        m.record = std::move(next);
+        ++FConfigsAccepted;
+    }
+}
+
 // With FMutex held. onlyFd: answer only the modules on this socket (a request sent to a
-// module's own address), or -1 for all (a request to the hub).
-void SimModuleNetwork::answer(uint32_t toAddr, uint16_t toPort, int onlyFd)
+// module's own address), or -1 for all (a request to the hub). wanted, when set, picks the
+// modules that answer.
+void SimModuleNetwork::answer(uint32_t toAddr, uint16_t toPort, int onlyFd,
+                              const std::function<bool(const SimModule &)> &wanted)
 {
     const int64_t now = nowMs();
     for (SimModule m : FModules) {
         if (m.typeSource)
             m.type = m.typeSource();
-        int fd = -1;
-        for (const auto &s : FSockets)
-            if (s.first == m.address)
-                fd = s.second;
+        const int fd = fdOf(m.address);
         if (fd < 0 || (onlyFd >= 0 && fd != onlyFd))
+            continue;
+        if (wanted && !wanted(m))
             continue;
         std::vector<uint8_t> reply = ModuleReply(m);
         auto queue = [&](int64_t due, std::vector<uint8_t> bytes) {
@@ -349,10 +442,19 @@ void SimModuleNetwork::run()
                     upload(p.fd, from.sin_addr.s_addr, from.sin_port, buffer, size_t(got));
                     continue;
                 }
+                const int onlyFd = p.fd == FHub ? -1 : p.fd;
+                if (isVerifyList(buffer, got)) {
+                    verify(buffer, size_t(got), from.sin_addr.s_addr, from.sin_port, onlyFd);
+                    continue;
+                }
+                if (isConfigRequest(buffer, got)) {
+                    configure(buffer, size_t(got), onlyFd);
+                    continue;
+                }
                 if (!isDiscoveryRequest(buffer, got))
                     continue;
                 ++FRequests;
-                answer(from.sin_addr.s_addr, from.sin_port, p.fd == FHub ? -1 : p.fd);
+                answer(from.sin_addr.s_addr, from.sin_port, onlyFd);
             }
         }
     }

@@ -10,6 +10,13 @@
 // Two modules may share one address. Everything runs on one thread of its own.
 // Firmware upload requests ("DVMQ" 'A') sent to a module's own address go to the first module
 // on that address, which answers from its own upload state (SimFirmware.h).
+//
+// The network address tool's messages are answered from each module's own configuration
+// record: a verification list ("DVM2" 'V') makes every module whose MAC bytes 4 and 5 it does
+// not list answer again with its discovery reply; a configuration request ("DVMQ" 'W') whose
+// record carries a module's MAC replaces that module's settings (its MAC, base MAC, interface
+// kind and active address stay its own). A module with passNeeded takes the request only with
+// "1414" at byte 153 followed by its password and user name (20 bytes each, zero-ended).
 
 #include "duvosim/SimFirmware.h"
 
@@ -43,6 +50,17 @@ struct SimModule {
     bool passNeeded = false;
     ModuleFault fault = ModuleFault::None;
     int delayMs = 0;
+    // Configuration state. recordAddress: the static and active address the record claims
+    // (empty: the module's own address); interfaceKind: 0 Ethernet, 1 WiFi, 2 Ethernet2.
+    std::string recordAddress;
+    uint8_t interfaceKind = 0;
+    std::string tftpFile = "duvo.bin";
+    uint8_t bootDelay = 3;
+    std::string userName;   // the credentials a passNeeded module accepts
+    std::string password;
+    // The module's current 148-byte record; made from the fields above when the module is
+    // added, then changed only by configuration requests the module accepts.
+    std::vector<uint8_t> record;
     // When set, the type text is read from here at every answer (the instrument's own type).
     std::function<std::string()> typeSource;
     // How the module takes a firmware upload: credentials, memory, fault.
@@ -79,6 +97,13 @@ public:
     std::string hubAddress() const { return FHubAddress; }
     // Discovery requests received so far (hub and module addresses together).
     int requestsSeen() const { return FRequests.load(); }
+    // Verification lists received, and the bytes of the last one.
+    int verifyListsSeen() const { return FVerifyLists.load(); }
+    std::vector<uint8_t> lastVerifyList() const;
+    // Every configuration request received (accepted or not), in order, and how many a
+    // module took.
+    std::vector<std::vector<uint8_t>> configRequests() const;
+    int configsAccepted() const { return FConfigsAccepted.load(); }
 
 private:
     struct Pending {
@@ -90,8 +115,12 @@ private:
     };
     int socketFor(const std::string &address, std::string *error);
     void run();
-    void answer(uint32_t toAddr, uint16_t toPort, int onlyFd);
     void upload(int fd, uint32_t toAddr, uint16_t toPort, const uint8_t *data, size_t size);
+    void answer(uint32_t toAddr, uint16_t toPort, int onlyFd,
+                const std::function<bool(const SimModule &)> &wanted = {});
+    void verify(const uint8_t *data, size_t size, uint32_t toAddr, uint16_t toPort, int onlyFd);
+    void configure(const uint8_t *data, size_t size, int onlyFd);
+    int fdOf(const std::string &address) const;
 
     std::string FHubAddress;
     mutable std::mutex FMutex;
@@ -103,6 +132,10 @@ private:
     std::vector<Pending> FPending;
     std::atomic<bool> FStop{false};
     std::atomic<int> FRequests{0};
+    std::atomic<int> FVerifyLists{0};
+    std::atomic<int> FConfigsAccepted{0};
+    std::vector<uint8_t> FLastVerify;
+    std::vector<std::vector<uint8_t>> FConfigRequests;
     std::thread FThread;
 };
 
