@@ -367,6 +367,55 @@ private slots:
         QVERIFY(u.Finished());
     }
 
+    // --- the simulated module's own checks, request by request ---
+
+    void simulatedModuleChecksWhatItGets_data()
+    {
+        QTest::addColumn<int>("blocks");      // good blocks sent before the probe
+        QTest::addColumn<QByteArray>("probe");
+        QTest::addColumn<int>("type");
+        QTest::addColumn<quint32>("address");
+        const SRecordImage image = makeImage(0x1000, 1000);
+        const uint8_t *b = image.bytes.data();
+        QTest::newRow("next block accepted") << 1 << bytes(DataRequest(Id, 0x1000 + 470, b + 470, 470)) << 0 << quint32(0x1000 + 940);
+        QTest::newRow("repeated block accepted") << 2 << bytes(DataRequest(Id, 0x1000 + 470, b + 470, 470)) << 0 << quint32(0x1000 + 940);
+        QTest::newRow("hole: send again from") << 1 << bytes(DataRequest(Id, 0x1000 + 940, b + 940, 60)) << 7 << quint32(0x1000 + 470);
+        QTest::newRow("past the image") << 2 << bytes(DataRequest(Id, 0x1000 + 940, b + 940, 64)) << 7 << quint32(0x1000 + 940);
+        QTest::newRow("before the image") << 1 << bytes(DataRequest(Id, 0x0F00, b, 16)) << 7 << quint32(0x1000 + 470);
+        QTest::newRow("block too long") << 0 << bytes(DataRequest(Id, 0x1000, std::vector<uint8_t>(480).data(), 480)) << 7 << quint32(0x1000);
+        std::vector<uint8_t> lying = DataRequest(Id, 0x1000, b, 470);
+        lying.resize(400);
+        QTest::newRow("length field lies") << 0 << bytes(lying) << 7 << quint32(0x1000);
+        QTest::newRow("finish too early") << 1 << bytes(FinishRequest(Id, 0x1000 + 1000, image.checksum)) << 7 << quint32(0x1000 + 470);
+        QTest::newRow("finish, checksum right") << 3 << bytes(FinishRequest(Id, 0x1000 + 1000, image.checksum)) << 0 << quint32(0x1000 + 1000);
+        QTest::newRow("finish, checksum wrong") << 3 << bytes(FinishRequest(Id, 0x1000 + 1000, image.checksum + 1)) << 6 << quint32(0x1000 + 1000);
+    }
+    void simulatedModuleChecksWhatItGets()
+    {
+        QFETCH(int, blocks);
+        QFETCH(QByteArray, probe);
+        QFETCH(int, type);
+        QFETCH(quint32, address);
+        const SRecordImage image = makeImage(0x1000, 1000);
+        SimFirmwareReceiver module;
+        const SimUploadSettings settings;
+        const std::vector<uint8_t> start = StartRequest(Id, 0x1000, 1000);
+        QCOMPARE(module.handle(settings, start.data(), start.size()), reply(0, Id, 0x1000));
+        for (int k = 0; k < blocks; ++k) {
+            const uint32_t off = uint32_t(k) * 470;
+            const std::vector<uint8_t> block =
+                DataRequest(Id, 0x1000 + off, image.bytes.data() + off, std::min<uint32_t>(470, 1000 - off));
+            QCOMPARE(int(module.handle(settings, block.data(), block.size())[5]), 0);
+        }
+        const std::vector<uint8_t> answer =
+            module.handle(settings, reinterpret_cast<const uint8_t *>(probe.constData()), size_t(probe.size()));
+        QCOMPARE(answer, reply(uint8_t(type), Id, address));
+        QCOMPARE(module.status().completed, type == 0 && probe[5] == 4);
+        // Another upload's identifier is not this module's business.
+        std::vector<uint8_t> foreign = DataRequest(Id + 1, 0x1000, image.bytes.data(), 4);
+        QVERIFY(module.handle(settings, foreign.data(), foreign.size()).empty());
+    }
+
     // --- whole uploads against simulated modules ---
 
     void uploadsToAModule()
