@@ -1,6 +1,6 @@
 // The firmware upload: the request bytes, the reply handling driven reply by reply and tick
 // by tick, and whole uploads against simulated network modules on this test's own loopback
-// /24 (127.0.82.0/24), with the modules' faults switched on one at a time.
+// /24 (127.0.104.0/24), with the modules' faults switched on one at a time.
 
 #include "duvosim/SimModules.h"
 #include "link/FirmwareUpload.h"
@@ -22,7 +22,7 @@ using namespace duvosim;
 
 namespace {
 
-const std::string Net = "127.0.82.";
+const std::string Net = "127.0.104.";
 const std::string Workstation = Net + "1";
 const std::string Hub = Net + "2";
 constexpr int FastWaitMs = 30; // six silent waits (180 ms) before a resend
@@ -112,7 +112,7 @@ class TestFirmwareUpload : public QObject {
     int upload(int k, const std::string &user = {}, const std::string &password = {},
                const std::atomic<bool> *stop = nullptr, const std::string &path = {})
     {
-        uint8_t address[4] = {127, 0, 82, uint8_t(10 + k)};
+        uint8_t address[4] = {127, 0, 104, uint8_t(10 + k)};
         UploadOptions o;
         o.bind = Workstation;
         o.waitMs = FastWaitMs;
@@ -540,7 +540,7 @@ private slots:
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
             stop = true;
         });
-        uint8_t address[4] = {127, 0, 82, 10};
+        uint8_t address[4] = {127, 0, 104, 10};
         UploadOptions o;
         o.bind = Workstation;
         o.waitMs = 2000; // the product's wait: the stop must not sit it out
@@ -555,7 +555,7 @@ private slots:
 
     void jobUploadsOnAWorker()
     {
-        const uint8_t address[4] = {127, 0, 82, 11};
+        const uint8_t address[4] = {127, 0, 104, 11};
         UploadOptions o;
         o.bind = Workstation;
         o.waitMs = FastWaitMs;
@@ -572,7 +572,7 @@ private slots:
         SimUploadSettings silent;
         silent.fault = UploadFault::NoAnswer;
         FModules->setUpload(1, silent);
-        const uint8_t address[4] = {127, 0, 82, 11};
+        const uint8_t address[4] = {127, 0, 104, 11};
         UploadOptions o;
         o.bind = Workstation;
         auto job = std::make_unique<FirmwareUploadJob>(address, FImagePath.toStdString(), "", "", o);
