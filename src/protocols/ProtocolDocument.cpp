@@ -1,4 +1,6 @@
 #include "protocols/ProtocolDocument.h"
+
+#include "link/CommandDocs.h"
 #include "protocols/ProtocolDocumentReader.h"
 
 #include "protocols/CyclerStepRecord.h"
@@ -29,8 +31,9 @@ bool childText(const TiXmlElement *parent, const char *name, size_t width, std::
 ParsedProtocolDocument::ParsedProtocolDocument(const std::string &text)
     : FDocument(std::make_unique<TiXmlDocument>())
 {
-    FDocument->Parse(text.c_str(), nullptr, TIXML_DEFAULT_ENCODING);
-    if (FDocument->Error())
+    // The instruments' parser settings: bytes one by one and bounded nesting (the UTF-8 path
+    // reads past the end of a text cut inside a multi-byte sequence).
+    if (!ParseInstrumentXml(*FDocument, text))
         return;
     const TiXmlElement *root = FDocument->FirstChildElement("Root");
     FProtocol = root ? root->FirstChildElement("CyclerProtocol") : nullptr;
@@ -105,8 +108,7 @@ bool ReadLoopStep(const std::string &text, int index, LoopStepTexts &loop)
 bool CompactXml(std::string &text)
 {
     TiXmlDocument doc;
-    doc.Parse(text.c_str(), nullptr, TIXML_DEFAULT_ENCODING);
-    if (doc.Error())
+    if (!ParseInstrumentXml(doc, text))
         return false;
     TiXmlPrinter printer;
     printer.SetIndent("");
