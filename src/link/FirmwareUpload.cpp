@@ -165,9 +165,12 @@ uint32_t ImageChecksum(const std::vector<uint8_t> &bytes)
 int ParseSRecordText(const char *text, size_t length, SRecordImage &image)
 {
     image = SRecordImage();
+    if (!text)
+        length = 0;
     // The text ends at its first zero byte.
-    if (const void *zero = std::memchr(text, 0, length))
-        length = size_t(static_cast<const char *>(zero) - text);
+    if (length > 0)
+        if (const void *zero = std::memchr(text, 0, length))
+            length = size_t(static_cast<const char *>(zero) - text);
     const char *end = text + length;
 
     std::vector<uint8_t> bytes;

@@ -200,6 +200,13 @@ private slots:
         QCOMPARE(ParseSRecordText(text.constData(), size_t(text.size()), image), code);
         QVERIFY(image.bytes.empty());
     }
+    void noTextAtAll()
+    {
+        // A caller with no buffer at all (an empty file read into nothing).
+        SRecordImage image;
+        QCOMPARE(ParseSRecordText(nullptr, 0, image), int(ErrConversion));
+        QVERIFY(image.bytes.empty());
+    }
 
     void loadsFromFile()
     {
