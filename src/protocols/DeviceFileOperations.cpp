@@ -319,12 +319,15 @@ int DeviceFileOperations::SetFolderPassword(const std::string &ip, const std::st
     const std::string upperFolder = UpperName(NormalFolderName(folder));
     if (IsReservedFolder(upperFolder))
         return 1;
-    const NetReply r = SendInstrumentCommand(FClient, ip, SetAttr_doc(upperFolder, PasswordAttribute, password),
-                                             NetCommandCall("Set Password").plainTitle());
-    return r.ok ? 1 : 0;
+    return sendPlain(ip, SetAttr_doc(upperFolder, PasswordAttribute, password), "Set Password");
 }
 
 // ---- Delete, make, remove -----------------------------------------------------------------
+
+int DeviceFileOperations::sendPlain(const std::string &ip, const std::string &request, const char *label)
+{
+    return SendInstrumentCommand(FClient, ip, request, NetCommandCall(label).plainTitle()).ok ? 1 : 0;
+}
 
 int DeviceFileOperations::DeleteDeviceProtocol(const std::string &ip, const std::string &folder,
                                                const std::string &file)
@@ -337,9 +340,7 @@ int DeviceFileOperations::DeleteDeviceProtocol(const std::string &ip, const std:
         return 0;
     if (!passwordCheck(ip, upperFolder))
         return 0;
-    const NetReply r = SendInstrumentCommand(FClient, ip, DelFile_doc(upperFolder, upperFile),
-                                             NetCommandCall("DelFile").plainTitle());
-    return r.ok ? 1 : 0;
+    return sendPlain(ip, DelFile_doc(upperFolder, upperFile), "DelFile");
 }
 
 int DeviceFileOperations::RemoveDeviceFolder(const std::string &ip, const std::string &folder)
@@ -349,9 +350,7 @@ int DeviceFileOperations::RemoveDeviceFolder(const std::string &ip, const std::s
         return 1;
     if (!passwordCheck(ip, upperFolder))
         return 0;
-    const NetReply r = SendInstrumentCommand(FClient, ip, RemoveFolder_doc(upperFolder),
-                                             NetCommandCall("RemoveFolder").plainTitle());
-    return r.ok ? 1 : 0;
+    return sendPlain(ip, RemoveFolder_doc(upperFolder), "RemoveFolder");
 }
 
 int DeviceFileOperations::MakeDeviceFolder(const std::string &ip, const std::string &folder, bool secure,
@@ -360,14 +359,12 @@ int DeviceFileOperations::MakeDeviceFolder(const std::string &ip, const std::str
     const std::string upperFolder = UpperName(NormalFolderName(folder));
     if (IsReservedFolder(upperFolder))
         return 1;
-    if (!SendInstrumentCommand(FClient, ip, MakeFolder_doc(upperFolder), NetCommandCall("MakeFolder").plainTitle()).ok)
+    if (!sendPlain(ip, MakeFolder_doc(upperFolder), "MakeFolder"))
         return 0;
     if (!secure)
         return 1;
     // The folder stays made when its password cannot be set; the caller hears of a failure.
-    const NetReply r = SendInstrumentCommand(FClient, ip, SetAttr_doc(upperFolder, PasswordAttribute, password),
-                                             NetCommandCall("MakeFolder Password").plainTitle());
-    return r.ok ? 1 : 0;
+    return sendPlain(ip, SetAttr_doc(upperFolder, PasswordAttribute, password), "MakeFolder Password");
 }
 
 int DeviceFileOperations::CopyDeviceFolder(const std::string &targetIp, const std::string &folder,
@@ -385,12 +382,9 @@ int DeviceFileOperations::CopyDeviceFolder(const std::string &targetIp, const st
     GetAttr_Ret_Doc(source.text, password, ok);
     if (!ok)
         return 0;
-    if (!SendInstrumentCommand(FClient, targetIp, MakeFolder_doc(upperFolder),
-                               NetCommandCall("MakeFolder").plainTitle()).ok)
+    if (!sendPlain(targetIp, MakeFolder_doc(upperFolder), "MakeFolder"))
         return 0;
-    const NetReply r = SendInstrumentCommand(FClient, targetIp, SetAttr_doc(upperFolder, PasswordAttribute, password),
-                                             NetCommandCall("MakeFolder Password").plainTitle());
-    return r.ok ? 1 : 0;
+    return sendPlain(targetIp, SetAttr_doc(upperFolder, PasswordAttribute, password), "MakeFolder Password");
 }
 
 } // namespace duvo

@@ -140,6 +140,8 @@ public:
     int SetFolderPassword(const std::string &ip, const std::string &folder, const std::string &password);
 
 private:
+    // A folder or file command with the one retry, reported under "Error " + label; 1 when done.
+    int sendPlain(const std::string &ip, const std::string &request, const char *label);
     int passwordCheck(const std::string &ip, const std::string &upperFolder);
     int loadProtocol(const std::string &ip, const std::string &folder, const std::string &file,
                      const std::string &protocol, bool releaseFetched);
