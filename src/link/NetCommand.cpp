@@ -25,6 +25,17 @@ NetReply SendInstrumentCommand(TcpClient &client, const std::string &host,
     while (!sent && r.attempts < attempts) {
         ++r.attempts;
         sent = SendNetCommand(client, host, request, r.text);
+        if (!sent && client.lastOutcome() == ExchangeOutcome::Aborted)
+            break;
+    }
+    if (!sent && client.lastOutcome() == ExchangeOutcome::Aborted) {
+        // The window that owns the client is closing: nothing more goes out, nothing is shown.
+        r.netFailed = true;
+        r.aborted = true;
+        r.text.clear();
+        r.error = call.netErrorText();
+        r.errorTitle = QStringLiteral("Error");
+        return r;
     }
     if (!sent) {
         r.netFailed = true;

@@ -54,6 +54,7 @@ private:
 struct NetReply {
     bool ok = false;        // exchanged and ReplyStatus gave 0
     bool netFailed = false; // every attempt failed
+    bool aborted = false;   // the client's abort() ended it: nothing shown, no second attempt
     int attempts = 0;       // exchanges made
     int status = 0;         // ReplyStatus of the reply (when one came)
     std::string statusMessage;  // its message ("OK", the instrument's ErrMessage, ...)

@@ -20,6 +20,12 @@ using Clock = std::chrono::steady_clock;
 // While waiting on the thread of the application object, pending events are processed at
 // least this often.
 constexpr int PumpSliceMs = 10;
+// A wait looks at the client's abort flag at least this often, on any thread.
+constexpr int AbortSliceMs = 20;
+// What a wait ended on besides readiness.
+constexpr int WaitTimedOut = 0;
+constexpr int WaitError = -1;
+constexpr int WaitAborted = -2;
 
 bool onEventThread()
 {
@@ -49,23 +55,25 @@ private:
     std::atomic<bool> &FFlag;
 };
 
-// Waits until fd is ready for events or the deadline passes, processing pending events on the
-// application's thread in slices. Returns the poll revents, 0 on time-out, -1 on a poll error.
-int waitFor(int fd, short events, Clock::time_point deadline, bool pump)
+// Waits until fd is ready for events, the deadline passes or the client is aborted,
+// processing pending events on the application's thread in slices. Returns the poll revents,
+// WaitTimedOut, WaitError or WaitAborted.
+int waitFor(int fd, short events, Clock::time_point deadline, bool pump, const std::atomic<bool> &aborted)
 {
     Clock::time_point lastPump = Clock::now();
     for (;;) {
+        if (aborted.load())
+            return WaitAborted;
         const auto now = Clock::now();
         if (now >= deadline)
-            return 0;
+            return WaitTimedOut;
         int sliceMs = static_cast<int>(
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count()) + 1;
-        if (pump)
-            sliceMs = std::min(sliceMs, PumpSliceMs);
+        sliceMs = std::min(sliceMs, pump ? PumpSliceMs : AbortSliceMs);
         pollfd p{fd, events, 0};
         const int n = ::poll(&p, 1, sliceMs);
         if (n < 0 && errno != EINTR)
-            return -1;
+            return WaitError;
         if (n > 0)
             return p.revents;
         if (pump && Clock::now() - lastPump >= std::chrono::milliseconds(PumpSliceMs)) {
@@ -88,6 +96,11 @@ bool SendNetCommand(TcpClient &client, const std::string &host, const std::strin
         return false;
     }
     BusyGuard busy(client.FBusy);
+    if (client.FAborted.load()) {
+        client.FLastOutcome = ExchangeOutcome::Aborted;
+        client.FLastErrno = 0;
+        return false;
+    }
     const bool pump = onEventThread();
     const auto timeout = std::chrono::milliseconds(std::max(client.FTimeout, 0));
 
@@ -114,8 +127,10 @@ bool SendNetCommand(TcpClient &client, const std::string &host, const std::strin
     if (::connect(s.fd, reinterpret_cast<const sockaddr *>(&addr), sizeof addr) != 0) {
         if (errno != EINPROGRESS && errno != EINTR)
             return fail(ExchangeOutcome::ConnectFailed, errno);
-        const int ready = waitFor(s.fd, POLLOUT, Clock::now() + timeout, pump);
-        if (ready == 0)
+        const int ready = waitFor(s.fd, POLLOUT, Clock::now() + timeout, pump, client.FAborted);
+        if (ready == WaitAborted)
+            return fail(ExchangeOutcome::Aborted, 0);
+        if (ready == WaitTimedOut)
             return fail(ExchangeOutcome::ConnectTimeout, ETIMEDOUT);
         int err = 0;
         socklen_t len = sizeof err;
@@ -134,8 +149,10 @@ bool SendNetCommand(TcpClient &client, const std::string &host, const std::strin
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            const int ready = waitFor(s.fd, POLLOUT, Clock::now() + timeout, pump);
-            if (ready == 0)
+            const int ready = waitFor(s.fd, POLLOUT, Clock::now() + timeout, pump, client.FAborted);
+            if (ready == WaitAborted)
+                return fail(ExchangeOutcome::Aborted, 0);
+            if (ready == WaitTimedOut)
                 return fail(ExchangeOutcome::WriteFailed, ETIMEDOUT);
             if (ready < 0)
                 return fail(ExchangeOutcome::WriteFailed, errno);
@@ -152,6 +169,8 @@ bool SendNetCommand(TcpClient &client, const std::string &host, const std::strin
             reply.append(buffer, static_cast<size_t>(n));
             if (client.FEventsPerBlock && pump)
                 QCoreApplication::processEvents(QEventLoop::AllEvents);
+            if (client.FAborted.load())
+                return fail(ExchangeOutcome::Aborted, 0);
             continue;
         }
         if (n == 0) {
@@ -162,8 +181,10 @@ bool SendNetCommand(TcpClient &client, const std::string &host, const std::strin
         if (errno == EINTR)
             continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            const int ready = waitFor(s.fd, POLLIN, Clock::now() + timeout, pump);
-            if (ready == 0)
+            const int ready = waitFor(s.fd, POLLIN, Clock::now() + timeout, pump, client.FAborted);
+            if (ready == WaitAborted)
+                return fail(ExchangeOutcome::Aborted, 0);
+            if (ready == WaitTimedOut)
                 return fail(ExchangeOutcome::ReadTimeout, ETIMEDOUT);
             if (ready < 0)
                 return fail(ExchangeOutcome::Reset, errno);
@@ -184,6 +205,7 @@ QString exchangeOutcomeName(ExchangeOutcome outcome)
     case ExchangeOutcome::WriteFailed: return QStringLiteral("write failed");
     case ExchangeOutcome::ReadTimeout: return QStringLiteral("read time-out");
     case ExchangeOutcome::Reset: return QStringLiteral("connection reset");
+    case ExchangeOutcome::Aborted: return QStringLiteral("aborted");
     }
     return {};
 }

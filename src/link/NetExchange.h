@@ -28,6 +28,7 @@ enum class ExchangeOutcome {
     WriteFailed,
     ReadTimeout,    // no data for the time-out
     Reset,          // the connection was reset (or another socket error) while reading
+    Aborted,        // the client's abort() ended it (or refused it) before the reply came
 };
 
 // The client a window owns for its exchanges (one at a time). Holds the time-out and whether
@@ -51,6 +52,13 @@ public:
 
     // True while an exchange waits on this client.
     bool busy() const { return FBusy.load(); }
+
+    // Stops the exchange in flight within a slice of the wait (well under 100 ms) and refuses
+    // every later one at once, until resetAbort(): a window that closes while an exchange
+    // waits calls it, and nothing more goes out on this client. Safe from any thread.
+    void abort() { FAborted.store(true); }
+    void resetAbort() { FAborted.store(false); }
+    bool aborted() const { return FAborted.load(); }
     ExchangeOutcome lastOutcome() const { return FLastOutcome; }
     // errno of the last failure (0 when none), for the logs.
     int lastErrno() const { return FLastErrno; }
@@ -61,6 +69,7 @@ private:
     uint16_t FPort = InstrumentTcpPort;
     bool FEventsPerBlock = false;
     std::atomic<bool> FBusy{false};
+    std::atomic<bool> FAborted{false};
     ExchangeOutcome FLastOutcome = ExchangeOutcome::Completed;
     int FLastErrno = 0;
 };

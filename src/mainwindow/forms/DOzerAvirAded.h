@@ -101,6 +101,45 @@ public slots:
     void Preferences1Click();
     // End of ribbon commands
 
+    // The handlers of each concern live in a file of their own beside this one; each concern
+    // adds its slots (and the members only it uses) under its own heading.
+public slots:
+    // -- Protocol editor (DOzerAvirAdedEditor.cpp)
+
+    // -- Navigator, network browser, folder security (DOzerAvirAdedBrowse.cpp)
+
+    // -- Copy manager and load from disk (DOzerAvirAdedCopy.cpp)
+
+    // -- Run road (DOzerAvirAdedRuns.cpp)
+
+    // -- Run history, database administration (DOzerAvirAdedHistory.cpp)
+
+    // -- Virtual data files (DOzerAvirAdedVdu.cpp)
+
+    // -- Device commands, firmware, terminal (DOzerAvirAdedDevices.cpp)
+
+    // -- Internet downloads, small windows (DOzerAvirAdedWeb.cpp)
+
+public:
+    // -- Members of the concerns above, under the same headings
+
+    // -- (editor)
+
+    // -- (browse)
+
+    // -- (copy)
+
+    // -- (runs)
+
+    // -- (history)
+
+    // -- (vdu)
+
+    // -- (devices)
+
+    // -- (web)
+
+
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
