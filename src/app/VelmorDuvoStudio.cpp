@@ -48,7 +48,7 @@ int main(int argc, char **argv)
     } catch (const std::exception &e) {
         DuvoApplication::ShowException(QStringLiteral("main"), QString::fromLocal8Bit(e.what()));
     } catch (...) {
-        DuvoApplication::ShowException(QStringLiteral("main"), QStringLiteral("unknown exception"));
+        DuvoApplication::ShowException(QStringLiteral("main"), DuvoApplication::ExceptionText(std::current_exception()));
     }
     return 0;
 }

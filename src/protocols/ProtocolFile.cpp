@@ -21,26 +21,21 @@ void showSqliteException(const CppSQLite3Exception &e)
 bool WriteProtocolFile(const QString &path, const std::string &fileName, const std::string &protocolText,
                        int protocolSize)
 {
-    if (CreateProtocolFile(path) != 1) {
-        Prompts::message(QStringLiteral("Error during file creation!"), QStringLiteral("Creation Error"), Ok,
-                         PromptIcon::Error);
-        return false;
-    }
-    CppSQLite3DB db;
-    try {
-        db.OpenFile(path);
+    // The row goes into the new file before it takes the old one's place: a failed insert
+    // leaves the old protocol as it was, never an empty file.
+    const auto insertRow = [&](CppSQLite3DB &db) {
         CppSQLite3Buffer sql;
         sql.Format("insert into protocol_tbl (filename,protocol,protocolsize) values (%Q,%Q,%d);",
                    fileName.c_str(), protocolText.c_str(), protocolSize);
         db.RunCommand("begin exclusive transaction;");
         db.RunCommand(sql);
         db.RunCommand("commit transaction;");
-    } catch (const CppSQLite3Exception &e) {
-        showSqliteException(e);
-        db.CloseFile();
+    };
+    if (CreateSqliteFile(path, ProtocolFileStatements(), insertRow) != 1) {
+        Prompts::message(QStringLiteral("Error during file creation!"), QStringLiteral("Creation Error"), Ok,
+                         PromptIcon::Error);
         return false;
     }
-    db.CloseFile();
     return true;
 }
 

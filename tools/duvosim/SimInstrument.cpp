@@ -66,6 +66,19 @@ std::string fieldText(const TiXmlElement *cmd, const char *name, bool *present =
     return t ? std::string(t) : std::string();
 }
 
+// The folder text of a command (Folder, or Path of the attribute commands, or DelFile's whole
+// Filename) and its File text, as they arrived.
+void rawNames(const TiXmlElement *cmd, std::string &folder, std::string &file)
+{
+    bool present = false;
+    for (const char *name : {"Folder", "Path", "Filename"}) {
+        folder = fieldText(cmd, name, &present);
+        if (present)
+            break;
+    }
+    file = fieldText(cmd, "File");
+}
+
 std::string number(double v, int decimals = 1)
 {
     char buf[64];
@@ -490,6 +503,7 @@ SimResponse SimInstrument::handleRequest(const std::string &request)
     else if (element == "Dir")
         finer = fieldText(cmd, "Folder") == "\\" ? "DirFolders" : "DirFiles";
     out.command = finer;
+    rawNames(cmd, out.folder, out.file);
 
     std::lock_guard l(FMutex);
     out.fault = takeFault(element, finer);

@@ -88,6 +88,9 @@ struct SimResponse {
     std::string reply;               // the reply document (or garbage for NotXml)
     std::optional<SimFault> fault;   // the fault that hit this request, if any
     std::string command;             // the command's finer name ("GetTime", "DirFiles", ...)
+    // The folder and file texts exactly as they arrived (before the instrument's leading-slash
+    // and case forgiveness); empty when the command names none.
+    std::string folder, file;
 };
 
 class SimInstrument {

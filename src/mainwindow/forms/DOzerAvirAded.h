@@ -78,8 +78,10 @@ public:
     // One status pass over the device list (the status thread's work).
     void PollDevices();
     StatusPass &statusPass() { return FStatusPass; }
-    // The auto-refresh timer's handler: queues a pass when none runs, rewrites the rows.
+    // The auto-refresh timer's handler: starts a pass (from a timer) when none runs, rewrites
+    // the rows.
     void DuvoTimerTimer();
+    bool passPending() const { return FPassTimer.isActive(); }
     // The rescan without its question.
     void RescanDevices();
 
@@ -156,9 +158,18 @@ private:
     void rescan(bool timerWasOn);
     void FormDestroy();
 
+    // Switches DuvoTimer on exactly while the device list holds devices (and the application
+    // goes on), off otherwise.
+    void restoreDuvoTimer();
+    // Sizes the columns to their texts within the list's width (the free-text columns give way
+    // first); onlyGrow leaves wide enough columns as they are.
+    void fitColumns(bool onlyGrow);
+
     bool FFormShown = false;
     StatusPass FStatusPass;
-    bool FPassQueued = false;
+    // Starts the pass a tick asked for once the tick has ended: a single-shot zero-interval
+    // timer, because a wait entered from a posted call gets no paint events.
+    QTimer FPassTimer;
     FirewallBackend *FFirewall = nullptr;
     HostFirewall FHostFirewall;
     std::map<QString, QToolButton *> FButtons;
