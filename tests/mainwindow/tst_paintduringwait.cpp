@@ -22,7 +22,11 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <atomic>
 #include <csignal>
+#include <mutex>
+#include <thread>
+#include <xcb/xcb.h>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -93,6 +97,71 @@ void stopXvfb()
     }
 }
 
+// Samples what the X server shows in a rectangle of the screen, over a connection of its own
+// (so it never flushes the program's output for it), from a thread of its own (so it samples
+// however the program's event loop fares): the times at which the pixels changed.
+class ScreenWatch {
+public:
+    ScreenWatch(const QRect &rect) : FRect(rect)
+    {
+        FConnection = xcb_connect(nullptr, nullptr);
+        if (xcb_connection_has_error(FConnection))
+            return;
+        FRoot = xcb_setup_roots_iterator(xcb_get_setup(FConnection)).data->root;
+        FClock.start();
+        FThread = std::thread([this] { run(); });
+    }
+    ~ScreenWatch()
+    {
+        FStop = true;
+        if (FThread.joinable())
+            FThread.join();
+        xcb_disconnect(FConnection);
+    }
+    bool ok() const { return FThread.joinable(); }
+    qint64 now() const { return FClock.elapsed(); }
+    int changesBetween(qint64 from, qint64 to)
+    {
+        std::lock_guard<std::mutex> lock(FMutex);
+        int n = 0;
+        for (qint64 t : FChanges)
+            n += (t >= from && t <= to) ? 1 : 0;
+        return n;
+    }
+
+private:
+    void run()
+    {
+        QByteArray last;
+        while (!FStop) {
+            xcb_get_image_cookie_t cookie = xcb_get_image(FConnection, XCB_IMAGE_FORMAT_Z_PIXMAP, FRoot, int16_t(FRect.x()),
+                                                          int16_t(FRect.y()), uint16_t(FRect.width()),
+                                                          uint16_t(FRect.height()), ~0u);
+            xcb_get_image_reply_t *reply = xcb_get_image_reply(FConnection, cookie, nullptr);
+            if (reply) {
+                const QByteArray pixels(reinterpret_cast<const char *>(xcb_get_image_data(reply)),
+                                        xcb_get_image_data_length(reply));
+                free(reply);
+                if (!last.isEmpty() && pixels != last) {
+                    std::lock_guard<std::mutex> lock(FMutex);
+                    FChanges << FClock.elapsed();
+                }
+                last = pixels;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    }
+
+    QRect FRect;
+    xcb_connection_t *FConnection = nullptr;
+    xcb_window_t FRoot = 0;
+    QElapsedTimer FClock;
+    std::atomic<bool> FStop{false};
+    std::thread FThread;
+    std::mutex FMutex;
+    QList<qint64> FChanges;
+};
+
 // Records when a widget is painted.
 class PaintLog : public QObject {
 public:
@@ -151,13 +220,17 @@ private slots:
         setIpWatchOverride(std::nullopt);
         PaintLog paints;
         form.StatusPanel(1)->installEventFilter(&paints);
+        QLabel *clockPanel = form.StatusPanel(1);
+        ScreenWatch screen(QRect(clockPanel->mapToGlobal(QPoint(0, 0)), clockPanel->size()));
+        QVERIFY(screen.ok());
 
-        // The program's own loop runs the ticks and passes; a watcher timer follows them.
+        // The application's own loop runs the ticks and passes, as in the program; a watcher
+        // timer follows them and ends the loop once the silent device is marked offline.
         form.DuvoTimer.setInterval(20);
         form.DuvoTimer.start();
-        QEventLoop loop;
         size_t before = 0;
         qint64 silentFrom = -1;
+        qint64 screenFrom = -1;
         QTimer watcher;
         watcher.setInterval(5);
         QObject::connect(&watcher, &QTimer::timeout, [&] {
@@ -167,22 +240,30 @@ private slots:
                 lab.addFault(0, {duvosim::FaultKind::HalfReplyThenSilence, "GetStatus"});
             } else if (before > 0 && silentFrom < 0 && log.size() > before && log.back().command == "GetStatus") {
                 silentFrom = paints.clock.elapsed();
+                screenFrom = screen.now();
             }
             if (form.FDeviceList.at(0)->unreachable != 0)
-                loop.quit();
+                QCoreApplication::exit(0);
         });
         watcher.start();
-        QTimer::singleShot(25000, &loop, &QEventLoop::quit);
-        loop.exec();
+        QTimer bound;
+        bound.setSingleShot(true);
+        QObject::connect(&bound, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+        bound.start(25000);
+        QCOMPARE(QCoreApplication::exec(), 0);
         watcher.stop();
         QVERIFY(before > 0);
         QCOMPARE(form.FDeviceList.at(0)->unreachable, int16_t(1));
         const qint64 silentTo = paints.clock.elapsed();
+        const qint64 screenTo = screen.now();
         QVERIFY(silentFrom >= 0);
         QVERIFY2(silentTo - silentFrom >= 4500, QByteArray::number(silentTo - silentFrom));
         // About five clock changes in the wait; a frozen window paints none of them.
         const int painted = paints.between(silentFrom + 300, silentTo - 300);
         QVERIFY2(painted >= 3, QByteArray::number(painted));
+        // And the screen shows it: the clock's pixels change about every second.
+        const int shown = screen.changesBetween(screenFrom + 300, screenTo - 300);
+        QVERIFY2(shown >= 3, QByteArray::number(shown));
         form.DuvoTimer.stop();
     }
 };
