@@ -113,6 +113,7 @@ public slots:
     // -- Run road (DOzerAvirAdedRuns.cpp)
 
     // -- Run history, database administration (DOzerAvirAdedHistory.cpp)
+    void Database1Click();
 
     // -- Virtual data files (DOzerAvirAdedVdu.cpp)
 
