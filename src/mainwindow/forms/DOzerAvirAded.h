@@ -5,6 +5,7 @@
 #include "link/Firewall.h"
 #include "link/Workstation.h"
 #include "mainwindow/StatusPass.h"
+#include "mainwindow/WebDownload.h"
 
 #include <QLabel>
 #include <QMainWindow>
@@ -120,6 +121,10 @@ public slots:
     // -- Device commands, firmware, terminal (DOzerAvirAdedDevices.cpp)
 
     // -- Internet downloads, small windows (DOzerAvirAdedWeb.cpp)
+    void btnWebProtocolsClick();
+    void UpdateSoftware1Click();
+    void About1Click();
+    void btnPCInformationClick();
 
 public:
     // -- Members of the concerns above, under the same headings
@@ -139,6 +144,12 @@ public:
     // -- (devices)
 
     // -- (web)
+    duvo::WebCopy WC1;
+    duvo::WebConnection WebConnect1;
+    void CheckForUpdates();
+    // The shared start of the update check and the internet download: fetches the ".ini"
+    // file F into FDefaultFolder and reads its lines; false when the function ends there.
+    bool FetchIniFile(const QString &F, const QString &address, QStringList &lines);
 
 
 protected:
