@@ -76,7 +76,9 @@ private slots:
     void prompt_longPasswordHasRoom()
     {
         TPWForm f(nullptr, QStringLiteral("SECRET"));
+        f.setWindowTitle(QStringLiteral("Secure Folder: DATA"));
         f.show();
+        f.grab().save(QStringLiteral("/tmp/i11/TPWForm.png"));
         QTest::keyClicks(f.edtPW1, "secret");
         QCOMPARE(f.edtPW1->text(), QStringLiteral("SECRET"));
         QTest::mouseClick(f.btnOk, Qt::LeftButton);
@@ -211,8 +213,10 @@ private slots:
         QTest::mouseClick(f.chkSecureBox1, Qt::LeftButton);
         QVERIFY(f.GroupBox2->isVisible());
         QTest::keyClicks(f.edtPW1, "pw1");
-        QCOMPARE(f.edtPW1->text(), QStringLiteral("PW1"));
         QVERIFY(!f.btnOk->isEnabled());   // the password does not enable OK
+        QTest::keyClicks(f.edtFolder1, "pcr");
+        f.grab().save(QStringLiteral("/tmp/i11/TFolderNameForm.png"));
+        QCOMPARE(f.edtPW1->text(), QStringLiteral("PW1"));
         QTest::mouseClick(f.chkSecureBox1, Qt::LeftButton);
         QVERIFY(!f.GroupBox2->isVisible());
         QCOMPARE(f.password(), QStringLiteral("PW1"));

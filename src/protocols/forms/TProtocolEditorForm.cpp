@@ -701,13 +701,16 @@ void TProtocolEditorForm::buildGeneralGroup()
     sourceLayout->addWidget(lblIP);
     sourceLayout->addStretch();
 
+    nameLabel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    btnViewProtocol->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     auto *layout = new QHBoxLayout(grpGeneral);
     layout->addWidget(nameLabel);
     layout->addWidget(edtName1);
-    layout->addSpacing(8);
+    layout->addSpacing(12);
     layout->addWidget(btnViewProtocol);
-    layout->addSpacing(8);
-    layout->addWidget(grpSource, 1);
+    layout->addSpacing(12);
+    layout->addWidget(grpSource, 3);
+    layout->addStretch(1);
 
     connect(edtName1, &QLineEdit::textEdited, this, &TProtocolEditorForm::edtName1Change);
     connect(btnViewProtocol, &QPushButton::clicked, this, &TProtocolEditorForm::btnViewProtocolClick);
@@ -1079,16 +1082,16 @@ void TProtocolEditorForm::DrawProtocolGraph()
         line.append(QPointF(x, FPoints[k].temperature));
     }
     Series1->replace(line);
-    // Each stretch takes the colour of the point it leads to.
+    // Each point of a record is a dot in its colour: red steps, blue holds, green loops.
     Series1->clearPointsConfiguration();
     QHash<int, QHash<QXYSeries::PointConfiguration, QVariant>> colours;
+    colours.reserve(qsizetype(FPoints.size()));
     for (size_t k = 0; k < FPoints.size(); ++k) {
         QHash<QXYSeries::PointConfiguration, QVariant> c;
         c.insert(QXYSeries::PointConfiguration::Color, FPoints[k].colour);
-        const int at = k == 0 ? 0 : int(2 * k - 1);
-        colours.insert(at, c);
-        if (k > 0)
-            colours.insert(at + 1, c);
+        c.insert(QXYSeries::PointConfiguration::Size, 8.0);
+        c.insert(QXYSeries::PointConfiguration::Visibility, true);
+        colours.insert(int(2 * k), c);
     }
     Series1->setPointsConfiguration(colours);
     FPointsPerPage = PPPSpinEdit1->value();
@@ -1131,9 +1134,11 @@ void TProtocolEditorForm::updatePaging()
         qint64 to = FPoints[last].ms;
         if (to - from < 10000)
             to = from + 10000;
+        // Whole ten seconds at both ends, never before the start of the protocol.
         const qint64 pad = (to - from) / 20;
-        AxisX->setRange(QDateTime::fromMSecsSinceEpoch(FStartMs + from - pad),
-                        QDateTime::fromMSecsSinceEpoch(FStartMs + to + pad));
+        from = std::max<qint64>(0, (from - pad) / 10000 * 10000);
+        to = (to + pad + 9999) / 10000 * 10000;
+        AxisX->setRange(QDateTime::fromMSecsSinceEpoch(FStartMs + from), QDateTime::fromMSecsSinceEpoch(FStartMs + to));
     }
     drawMarks();
 }
@@ -1153,6 +1158,7 @@ void TProtocolEditorForm::drawMarks()
     const size_t first = size_t(FPage) * size_t(FPointsPerPage);
     const size_t end = std::min(FPoints.size(), first + size_t(FPointsPerPage));
     const QRectF area = Chart1->plotArea();
+    std::vector<QRectF> placed;
     for (size_t k = first; k < end; ++k) {
         const Point &p = FPoints[k];
         if (k == 0)
@@ -1163,6 +1169,18 @@ void TProtocolEditorForm::drawMarks()
         QPointF pos(at.x() - r.width() / 2, at.y() - r.height() - 8);
         pos.setX(std::clamp(pos.x(), area.left(), std::max(area.left(), area.right() - r.width())));
         pos.setY(std::clamp(pos.y(), area.top(), std::max(area.top(), area.bottom() - r.height())));
+        // Marks that would cover each other step down below the one in the way.
+        for (int tries = 0; tries < 8; ++tries) {
+            const QRectF here(pos, r.size());
+            const auto hit = std::find_if(placed.begin(), placed.end(),
+                                          [&here](const QRectF &o) { return o.intersects(here); });
+            if (hit == placed.end())
+                break;
+            pos.setY(hit->bottom() + 2);
+            if (pos.y() + r.height() > area.bottom())
+                pos.setY(area.top());
+        }
+        placed.push_back(QRectF(pos, r.size()));
         mark->setPos(pos - r.topLeft());
         auto *pin = new QGraphicsLineItem(QLineF(at, QPointF(at.x(), pos.y() + r.height())), Chart1);
         pin->setPen(QPen(p.colour, 1));

@@ -152,10 +152,13 @@ public:
     void UpdateEditButtons();
     void DrawProtocolGraph();
 
+    // Escape closes an open detail panel first; while "Save changes to Duvo" runs the window
+    // closes only once it is done.
+    void reject() override;
+
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
-    void reject() override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
