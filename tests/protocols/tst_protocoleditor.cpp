@@ -217,7 +217,7 @@ private slots:
         auto f = editor(false, QString::fromStdString(text));
         QCOMPARE(f->lbProtoList->count(), 2000);
         QCOMPARE(f->pointCount(), 2001);
-        QCOMPARE(f->visibleMarkCount(), 2 * 9);   // page 1: points 1-9 (point 0 has no mark), each with a pin
+        QCOMPARE(f->visibleMarkCount(), 10 + 2 * 9);   // page 1: ten dots, marks with pins for points 1-9 (point 0 has no mark)
         // More than 99 records stay open to additions.
         QVERIFY(f->btnNewStep->isEnabled());
         QVERIFY(clickButton(f.get(), QStringLiteral("btnNewStep")));
@@ -385,9 +385,9 @@ private slots:
         QCOMPARE(f->pageCount(), 1);
         f->PPPSpinEdit1->setValue(3);
         QCOMPARE(f->pageCount(), 3);
-        QCOMPARE(f->visibleMarkCount(), 2 * 2);
+        QCOMPARE(f->visibleMarkCount(), 3 + 2 * 2);   // the start point has a dot, no mark
         f->setPage(2);
-        QCOMPARE(f->visibleMarkCount(), 2 * 2);
+        QCOMPARE(f->visibleMarkCount(), 2 + 2 * 2);
         QCOMPARE(f->lblPage->text(), QStringLiteral("Page 3 of 3"));
         f->MarksBox1->setChecked(false);
         QCOMPARE(f->visibleMarkCount(), 0);

@@ -17,6 +17,7 @@
 #include <QComboBox>
 #include <QDateTimeAxis>
 #include <QGraphicsSimpleTextItem>
+#include <QGraphicsEllipseItem>
 #include <QGraphicsLineItem>
 #include <QGraphicsRectItem>
 #include <QGraphicsSceneMouseEvent>
@@ -52,16 +53,6 @@ TProtocolEditorForm *ProtocolEditorForm = nullptr;
 using namespace duvo;
 
 namespace {
-
-// Item data of lbProtoList.
-enum ItemRole {
-    KindRole = Qt::UserRole,   // 1 step, 0 loop
-    IndentRole,
-    InfoRole,
-    NotesRole,
-    LeftPictureRole,
-    RightPictureRole,
-};
 
 constexpr int ItemHeight = 40;
 constexpr int PictureSize = 24;
@@ -133,9 +124,11 @@ const QPixmap &picture(ItemPicture which)
 
 // Paints one record: indent, left picture, caption and info on the first line, notes at the
 // bottom centre, right picture at the end.
+// The texts and pictures come from the record of the row when the row is painted, so a
+// rebuild of thousands of items costs no more than the items themselves.
 class ProtocolItemDelegate : public QStyledItemDelegate {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    ProtocolItemDelegate(const CyclerStepList &list, QObject *parent) : QStyledItemDelegate(parent), FList(list) {}
 
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &) const override
     {
@@ -150,14 +143,18 @@ public:
         opt.icon = QIcon();
         opt.widget->style()->drawControl(QStyle::CE_ItemViewItem, &opt, p, opt.widget);
 
+        const CyclerStepRecord *record = FList.at(index.row());
+        if (!record)
+            return;
+        const ProtocolItemView v = ProtocolItem(*record, index.row());
         p->save();
         const bool selected = opt.state & QStyle::State_Selected;
         const QColor text = selected ? opt.palette.color(QPalette::HighlightedText) : opt.palette.color(QPalette::Text);
-        const QRect r = opt.rect.adjusted(4 + index.data(IndentRole).toInt(), 2, -4, -2);
-        const bool isStep = index.data(KindRole).toInt() == 1;
+        const QRect r = opt.rect.adjusted(4 + v.indent, 2, -4, -2);
+        const bool isStep = v.isStep;
 
-        const auto left = static_cast<ItemPicture>(index.data(LeftPictureRole).toInt());
-        const auto right = static_cast<ItemPicture>(index.data(RightPictureRole).toInt());
+        const ItemPicture left = v.left;
+        const ItemPicture right = v.right;
         if (left != ItemPicture::None)
             p->drawPixmap(r.left(), r.top() + 1, picture(left));
         if (right != ItemPicture::None)
@@ -167,13 +164,13 @@ public:
         p->setPen(text);
         p->setFont(font);
         const QRect caption(r.left() + PictureSize + 6, r.top(), 28, 20);
-        p->drawText(caption, Qt::AlignLeft | Qt::AlignVCenter, index.data(Qt::DisplayRole).toString());
+        p->drawText(caption, Qt::AlignLeft | Qt::AlignVCenter, v.caption);
 
         QFont infoFont = font;
         infoFont.setBold(!isStep);
         p->setFont(infoFont);
         p->drawText(QRect(caption.right() + 4, r.top(), r.width() - 2 * PictureSize - 40, 20),
-                    Qt::AlignLeft | Qt::AlignVCenter, index.data(InfoRole).toString());
+                    Qt::AlignLeft | Qt::AlignVCenter, v.info);
 
         QFont notesFont = font;
         notesFont.setPointSizeF(std::max(6.0, font.pointSizeF() - 1));
@@ -181,9 +178,12 @@ public:
         p->setFont(notesFont);
         p->setPen(selected ? text : (isStep ? QColor(Qt::black) : QColor(0, 0, 200)));
         p->drawText(QRect(r.left(), r.top() + 18, r.width(), r.height() - 18), Qt::AlignHCenter | Qt::AlignBottom,
-                    index.data(NotesRole).toString());
+                    v.notes);
         p->restore();
     }
+
+private:
+    const CyclerStepList &FList;
 };
 
 // A mark of the graph: the point's label in a callout; a click opens the point's record.
@@ -408,7 +408,7 @@ void TProtocolEditorForm::buildEditorGroup()
 
     lbProtoList = new QListWidget(grpEditor);
     lbProtoList->setObjectName(QStringLiteral("lbProtoList"));
-    lbProtoList->setItemDelegate(new ProtocolItemDelegate(lbProtoList));
+    lbProtoList->setItemDelegate(new ProtocolItemDelegate(FStepList, lbProtoList));
     lbProtoList->setUniformItemSizes(true);
     lbProtoList->setSelectionMode(QAbstractItemView::SingleSelection);
     lbProtoList->setToolTip(QStringLiteral("Double click step to edit - right click for option menu"));
@@ -763,15 +763,8 @@ void TProtocolEditorForm::rebuildItems()
     const QSignalBlocker block(lbProtoList);
     lbProtoList->clear();
     for (int i = 0; i < FStepList.Count(); ++i) {
-        const ProtocolItemView v = ProtocolItem(*FStepList.at(i), i);
-        auto *item = new QListWidgetItem(v.caption);
-        item->setData(KindRole, v.isStep ? 1 : 0);
-        item->setData(IndentRole, v.indent);
-        item->setData(InfoRole, v.info);
-        item->setData(NotesRole, v.notes);
-        item->setData(LeftPictureRole, static_cast<int>(v.left));
-        item->setData(RightPictureRole, static_cast<int>(v.right));
-        item->setSizeHint(QSize(0, ItemHeight));
+        // The item's text is its caption; the delegate paints the rest from the record.
+        auto *item = new QListWidgetItem(QString::number(i + 1));
         lbProtoList->addItem(item);
     }
     lbProtoList->setUpdatesEnabled(true);
@@ -1082,18 +1075,6 @@ void TProtocolEditorForm::DrawProtocolGraph()
         line.append(QPointF(x, FPoints[k].temperature));
     }
     Series1->replace(line);
-    // Each point of a record is a dot in its colour: red steps, blue holds, green loops.
-    Series1->clearPointsConfiguration();
-    QHash<int, QHash<QXYSeries::PointConfiguration, QVariant>> colours;
-    colours.reserve(qsizetype(FPoints.size()));
-    for (size_t k = 0; k < FPoints.size(); ++k) {
-        QHash<QXYSeries::PointConfiguration, QVariant> c;
-        c.insert(QXYSeries::PointConfiguration::Color, FPoints[k].colour);
-        c.insert(QXYSeries::PointConfiguration::Size, 8.0);
-        c.insert(QXYSeries::PointConfiguration::Visibility, true);
-        colours.insert(int(2 * k), c);
-    }
-    Series1->setPointsConfiguration(colours);
     FPointsPerPage = PPPSpinEdit1->value();
     updatePaging();
 }
@@ -1138,6 +1119,15 @@ void TProtocolEditorForm::updatePaging()
         const qint64 pad = (to - from) / 20;
         from = std::max<qint64>(0, (from - pad) / 10000 * 10000);
         to = (to + pad + 9999) / 10000 * 10000;
+        // Ticks on whole ten seconds where the range allows it.
+        const qint64 tens = (to - from) / 10000;
+        int ticks = 6;
+        for (int n = 8; n >= 4; --n)
+            if (tens % (n - 1) == 0) {
+                ticks = n;
+                break;
+            }
+        AxisX->setTickCount(ticks);
         AxisX->setRange(QDateTime::fromMSecsSinceEpoch(FStartMs + from), QDateTime::fromMSecsSinceEpoch(FStartMs + to));
     }
     drawMarks();
@@ -1161,12 +1151,20 @@ void TProtocolEditorForm::drawMarks()
     std::vector<QRectF> placed;
     for (size_t k = first; k < end; ++k) {
         const Point &p = FPoints[k];
+        const QPointF at = Chart1->mapToPosition(QPointF(double(FStartMs + p.ms), p.temperature), Series1);
+        // Each point of the page is a dot in its colour: red steps, blue holds, green loops.
+        auto *dot = new QGraphicsEllipseItem(QRectF(at.x() - 4, at.y() - 4, 8, 8), Chart1);
+        dot->setBrush(p.colour);
+        dot->setPen(QPen(p.colour.darker(130), 1));
+        dot->setZValue(18);
+        FMarks.push_back(dot);
         if (k == 0)
             continue;   // the start point's mark has no text
-        const QPointF at = Chart1->mapToPosition(QPointF(double(FStartMs + p.ms), p.temperature), Series1);
         auto *mark = new MarkItem(this, int(k), p.label, p.colour, Chart1);
         const QRectF r = mark->rect();
         QPointF pos(at.x() - r.width() / 2, at.y() - r.height() - 8);
+        if (pos.y() < area.top())
+            pos.setY(at.y() + 8);   // no room above the point: below it
         pos.setX(std::clamp(pos.x(), area.left(), std::max(area.left(), area.right() - r.width())));
         pos.setY(std::clamp(pos.y(), area.top(), std::max(area.top(), area.bottom() - r.height())));
         // Marks that would cover each other step down below the one in the way.
@@ -1182,7 +1180,8 @@ void TProtocolEditorForm::drawMarks()
         }
         placed.push_back(QRectF(pos, r.size()));
         mark->setPos(pos - r.topLeft());
-        auto *pin = new QGraphicsLineItem(QLineF(at, QPointF(at.x(), pos.y() + r.height())), Chart1);
+        const double pinEnd = pos.y() > at.y() ? pos.y() : pos.y() + r.height();
+        auto *pin = new QGraphicsLineItem(QLineF(at, QPointF(at.x(), pinEnd)), Chart1);
         pin->setPen(QPen(p.colour, 1));
         pin->setZValue(19);
         FMarks.push_back(pin);
