@@ -310,6 +310,10 @@ int DeviceFileOperations::passwordCheck(const std::string &ip, const std::string
     // The edit takes the four characters of a password made here; a longer password (set by
     // another tool) gets room for all of its characters, or the folder could never be opened.
     const int room = std::max<int>(FolderPasswordLength, static_cast<int>(std::min<size_t>(password.size(), 64)));
+    // The real service shows the password prompt, which knows the password and closes with
+    // Ok only for it; a scripted service answers as planned and the loop below checks.
+    request.expectedPassword = display(password);
+    request.maxLength = room;
     for (;;) {
         const PromptAnswer answer = Prompts::instance().ask(request);
         if (answer.button != Ok)

@@ -108,6 +108,8 @@ public slots:
     // adds its slots (and the members only it uses) under its own heading.
 public slots:
     // -- Protocol editor (DOzerAvirAdedEditor.cpp)
+    void btnNewProtocolClick();
+    void btnEditProtocolClick();
 
     // -- Navigator, network browser, folder security (DOzerAvirAdedBrowse.cpp)
 
