@@ -107,6 +107,8 @@ public slots:
     // -- Protocol editor (DOzerAvirAdedEditor.cpp)
 
     // -- Navigator, network browser, folder security (DOzerAvirAdedBrowse.cpp)
+    // "Navigate Protocols": the network protocol browser with no copy target.
+    void btnNavigateClick();
 
     // -- Copy manager and load from disk (DOzerAvirAdedCopy.cpp)
 
