@@ -1,4 +1,5 @@
 #include "duvosim/SimInstrument.h"
+#include "duvosim/SimFaultFilter.h"
 #include "duvosim/SimProtocolRun.h"
 
 #include <tinyxml.h>
@@ -345,6 +346,16 @@ std::optional<std::string> SimInstrument::protocol(const std::string &folder, co
 }
 
 void SimInstrument::formatDrive() { std::lock_guard l(FMutex); factoryFilesLocked(); }
+void SimInstrument::removeAllFolders() { std::lock_guard l(FMutex); FFolders.clear(); }
+
+bool SimInstrument::setSecureSuffix(const std::string &folder, const std::string &suffix)
+{
+    std::lock_guard l(FMutex);
+    SimFolder *f = findFolderLocked(folder);
+    if (f)
+        f->secureSuffix = suffix;
+    return f != nullptr;
+}
 
 // ---- run ----------------------------------------------------------------------------------
 
@@ -468,13 +479,18 @@ void SimInstrument::clearFaults() { std::lock_guard l(FMutex); FFaults.clear(); 
 bool SimInstrument::refusing() const { std::lock_guard l(FMutex); return FRefusing || FPoweredOff; }
 void SimInstrument::setRefusing(bool on) { std::lock_guard l(FMutex); FRefusing = on; }
 
-std::optional<SimFault> SimInstrument::takeFault(const std::string &element, const std::string &finer)
+std::optional<SimFault> SimInstrument::takeFault(const std::string &element, const std::string &finer,
+                                                 const TiXmlElement *cmd)
 {
     for (auto it = FFaults.begin(); it != FFaults.end(); ++it) {
         if (!it->command.empty() && it->command != element && it->command != finer)
             continue;
-        if (it->count == 0)
+        if (it->count == 0 || !faultNarrowingMatches(*it, cmd))
             continue;
+        if (it->passed < it->after) {
+            ++it->passed;
+            continue;
+        }
         SimFault hit = *it;
         if (it->count > 0 && --it->count == 0)
             FFaults.erase(it);
@@ -506,7 +522,7 @@ SimResponse SimInstrument::handleRequest(const std::string &request)
     rawNames(cmd, out.folder, out.file);
 
     std::lock_guard l(FMutex);
-    out.fault = takeFault(element, finer);
+    out.fault = takeFault(element, finer, cmd);
     if (out.fault) {
         switch (out.fault->kind) {
         case FaultKind::ErrorReply:
@@ -674,7 +690,7 @@ std::string SimInstrument::dispatch(const std::string &group, const std::string 
     if (command == "DirFolders") {
         TiXmlElement *list = Reply::add(r.cmd(), "Folders", {});
         for (const SimFolder &f : FFolders)
-            Reply::add(list, "Folder", f.password.empty() ? f.name : f.name + "!");
+            Reply::add(list, "Folder", f.password.empty() ? f.name : f.name + "!" + f.secureSuffix);
         if (FFolders.empty())
             Reply::add(list, "Folder", {});
         return r.ok();

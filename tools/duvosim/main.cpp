@@ -1,6 +1,7 @@
 // duvosim: runs a simulated lab of instruments on a loopback /24 until it is killed.
 //   duvosim --lab 127.0.7 --devices 6
 
+#include "duvosim/SimBrowseSetup.h"
 #include "duvosim/SimLab.h"
 #include "duvosim/SimModuleService.h"
 #include "link/CommandDocs.h"
@@ -61,6 +62,7 @@ void setUpDemo(duvosim::SimLab &lab)
         lab.instrument(k).setType(types[k]);
         lab.instrument(k).setParameter("84", aliases[k]);
     }
+    duvosim::setUpBrowseDemo(lab, qpcr);
     if (lab.count() > 0) {  // a run that completes within a few minutes
         lab.instrument(0).setTimeScale(12.0);
         lab.instrument(0).startRun("ROUTINE", "QPCR30");

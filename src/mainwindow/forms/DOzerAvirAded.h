@@ -112,6 +112,8 @@ public slots:
     void btnEditProtocolClick();
 
     // -- Navigator, network browser, folder security (DOzerAvirAdedBrowse.cpp)
+    // "Navigate Protocols": the network protocol browser with no copy target.
+    void btnNavigateClick();
 
     // -- Copy manager and load from disk (DOzerAvirAdedCopy.cpp)
 
