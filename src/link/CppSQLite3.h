@@ -104,6 +104,9 @@ public:
 
     void OpenFile(const char *path);
     void OpenFile(const QString &path);
+    // Opens a database file that must exist already (read and write): a missing file throws
+    // and is not created.
+    void OpenExistingFile(const QString &path);
     // Forgets the connection. A cursor still alive keeps the connection until it is released;
     // then the library frees it with its lock.
     void CloseFile();
