@@ -546,6 +546,7 @@ SimResponse SimInstrument::handleRequest(const std::string &request)
         return out;
     }
     out.reply = dispatch(group, finer, cmd);
+    editReplyLocked(finer, out.reply);
     return out;
 }
 
@@ -646,7 +647,7 @@ std::string SimInstrument::dispatch(const std::string &group, const std::string 
     }
     if (command == "Pause") {
         if (FRun.mode != SimRunMode::Running)
-            return r.error(ErrRunState, "No run to pause");
+            return r.error(ErrRunState, "Protocol not running");
         FRun.elapsedBase = elapsedLocked() - FRun.skipOffset;
         FRun.mode = SimRunMode::Paused;
         return r.ok();
@@ -660,7 +661,7 @@ std::string SimInstrument::dispatch(const std::string &group, const std::string 
     }
     if (command == "Skip") {
         if (FRun.mode != SimRunMode::Running && FRun.mode != SimRunMode::Paused)
-            return r.error(ErrRunState, "No run to skip");
+            return r.error(ErrRunState, "Protocol not running");
         bool held = false;
         double e = elapsedLocked(&held);
         if (held) {

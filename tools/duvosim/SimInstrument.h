@@ -170,6 +170,17 @@ public:
     bool refusing() const;
     void setRefusing(bool on);
 
+    // ---- reply edits, kept until cleared (SimReplyEdits.cpp)
+    // GetStatus answers this text for the named field ("State", "InfiniteHold", "Steps", ...).
+    void setStatusOverride(const std::string &field, const std::string &text);
+    void clearStatusOverrides();
+    // GetStatus writes its decimal numbers with ',' as old firmware does ("95,0").
+    void setCommaDecimals(bool on);
+    // The replies to a command ("GetStatus", "GetProtocol", "GetProtocolLog") say ErrCode 0
+    // but lack the first element of this name ("Mode", "Protocol", "ProtocolLog").
+    void setReplyWithout(const std::string &command, const std::string &element);
+    void clearReplyWithout();
+
 private:
     using Clock = std::chrono::steady_clock;
     struct RunState {
@@ -217,6 +228,11 @@ private:
     bool FRefusing = false;
     bool FPoweredOff = false;
     std::string FPowerRequest;
+    // reply edits
+    void editReplyLocked(const std::string &command, std::string &reply) const;
+    std::map<std::string, std::string> FStatusOverrides;
+    bool FCommaDecimals = false;
+    std::map<std::string, std::string> FReplyWithout;
 };
 
 } // namespace duvosim

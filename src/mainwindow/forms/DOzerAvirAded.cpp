@@ -356,6 +356,7 @@ void DOzerAvirAded::buildDeviceArea()
     for (int c = 0; c < 14; ++c)
         OutList1->headerItem()->setToolTip(c, QStringLiteral("Double click for status or run"));
     connect(OutList1, &QTreeWidget::itemCollapsed, this, [this](QTreeWidgetItem *) { OutList1->expandAll(); });
+    connect(OutList1, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem *item, int) { OutList1ItemDblClick(item); });
     layout->addWidget(OutList1, 1);
 
     auto *buttons = new QWidget;

@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <QTreeWidget>
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -118,6 +119,12 @@ public slots:
     // -- Copy manager and load from disk (DOzerAvirAdedCopy.cpp)
 
     // -- Run road (DOzerAvirAdedRuns.cpp)
+    // "Device Status": the road with the device picker.
+    void btnStatusClick();
+    // "Run Protocol": the same, while "Device Status" is enabled.
+    void btnOpenProtocolClick();
+    // The road for the device of a double-clicked row (the address in its cell 1).
+    void OutList1ItemDblClick(QTreeWidgetItem *item);
 
     // -- Run history, database administration (DOzerAvirAdedHistory.cpp)
     void Database1Click();
@@ -144,6 +151,27 @@ public:
     // -- (copy)
 
     // -- (runs)
+    // The windows of the run road, each shown modally by the road; a window's entry returns
+    // whether it ended with OK. Filled with the real windows; tests put in their own.
+    struct RunRoadWindows {
+        std::function<bool(QWidget *owner, int *index)> pickDevice;  // TDestinationForm
+        std::function<bool(QWidget *owner, const QString &ip, const QString &id, QString *folder,
+                           QString *file)> navigate;  // TProtNavForm, with the road's caption
+        std::function<bool(QWidget *owner, const QString &type, int *consumable, int *volume, QString *contact,
+                           QString *description, QString *notes, QString *email, bool *sendMail,
+                           bool mailEnabled)> runDetails;  // TVolumeTypeForm
+        std::function<void(QWidget *owner, int *index, const QString &ip, const QString &id, const QString &type,
+                           const QString &folder, const QString &file, int *consumable, int *volume,
+                           const QString &contact, const QString &description, const QString &notes,
+                           const QString &email)> monitor;  // TDeviceStatusForm
+    };
+    RunRoadWindows &runRoadWindows();
+    // The road for the record at index: navigator and run details for an idle device, then
+    // the run monitor.
+    void RunRoad(int index);
+    static QString NavigatorCaption(const QString &id, const QString &ip);
+    RunRoadWindows FRunRoadWindows;
+    bool FRunRoadWindowsSet = false;
 
     // -- (history)
 
