@@ -4,7 +4,10 @@
 #include "link/CppSQLite3.h"
 #include "link/DatabaseFiles.h"
 
+#include <QFile>
 #include <QFileInfo>
+
+#include <filesystem>
 
 namespace duvo {
 
@@ -21,14 +24,26 @@ void showSqliteException(const CppSQLite3Exception &e)
 bool WriteProtocolFile(const QString &path, const std::string &fileName, const std::string &protocolText,
                        int protocolSize)
 {
-    if (CreateProtocolFile(path) != 1) {
+    // The new file is finished beside the old one and renamed over it only once its row is
+    // in: a failed insert leaves the old file as it was.
+    const QFileInfo target(path);
+    if (target.exists() && (!target.isFile() || !target.isWritable())) {
+        Prompts::message(QStringLiteral("Error during file creation!"), QStringLiteral("Creation Error"), Ok,
+                         PromptIcon::Error);
+        return false;
+    }
+    const QString building = target.absolutePath() + QStringLiteral("/.") + target.fileName()
+                             + QStringLiteral(".writing");
+    QFile::remove(building);
+    if (CreateProtocolFile(building) != 1) {
+        QFile::remove(building);
         Prompts::message(QStringLiteral("Error during file creation!"), QStringLiteral("Creation Error"), Ok,
                          PromptIcon::Error);
         return false;
     }
     CppSQLite3DB db;
     try {
-        db.OpenFile(path);
+        db.OpenFile(building);
         CppSQLite3Buffer sql;
         sql.Format("insert into protocol_tbl (filename,protocol,protocolsize) values (%Q,%Q,%d);",
                    fileName.c_str(), protocolText.c_str(), protocolSize);
@@ -36,11 +51,23 @@ bool WriteProtocolFile(const QString &path, const std::string &fileName, const s
         db.RunCommand(sql);
         db.RunCommand("commit transaction;");
     } catch (const CppSQLite3Exception &e) {
-        showSqliteException(e);
         db.CloseFile();
+        QFile::remove(building);
+        QFile::remove(building + QStringLiteral("-journal"));
+        showSqliteException(e);
         return false;
     }
     db.CloseFile();
+    QFile::remove(path + QStringLiteral("-journal"));
+    std::error_code ec;
+    std::filesystem::rename(std::filesystem::path(QFile::encodeName(building).toStdString()),
+                            std::filesystem::path(QFile::encodeName(path).toStdString()), ec);
+    if (ec) {
+        QFile::remove(building);
+        Prompts::message(QStringLiteral("Error during file creation!"), QStringLiteral("Creation Error"), Ok,
+                         PromptIcon::Error);
+        return false;
+    }
     return true;
 }
 
