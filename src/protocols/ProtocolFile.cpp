@@ -1,13 +1,11 @@
 #include "protocols/ProtocolFile.h"
 
 #include "common/Prompts.h"
+#include "link/BesideFile.h"
 #include "link/CppSQLite3.h"
 #include "link/DatabaseFiles.h"
 
-#include <QFile>
 #include <QFileInfo>
-
-#include <filesystem>
 
 namespace duvo {
 
@@ -27,23 +25,15 @@ bool WriteProtocolFile(const QString &path, const std::string &fileName, const s
     // The new file is finished beside the old one and renamed over it only once its row is
     // in: a failed insert leaves the old file as it was.
     const QFileInfo target(path);
-    if (target.exists() && (!target.isFile() || !target.isWritable())) {
-        Prompts::message(QStringLiteral("Error during file creation!"), QStringLiteral("Creation Error"), Ok,
-                         PromptIcon::Error);
-        return false;
-    }
-    const QString building = target.absolutePath() + QStringLiteral("/.") + target.fileName()
-                             + QStringLiteral(".writing");
-    QFile::remove(building);
-    if (CreateProtocolFile(building) != 1) {
-        QFile::remove(building);
+    BesideFile building(path);
+    if ((target.exists() && (!target.isFile() || !target.isWritable())) || CreateProtocolFile(building.path()) != 1) {
         Prompts::message(QStringLiteral("Error during file creation!"), QStringLiteral("Creation Error"), Ok,
                          PromptIcon::Error);
         return false;
     }
     CppSQLite3DB db;
     try {
-        db.OpenFile(building);
+        db.OpenFile(building.path());
         CppSQLite3Buffer sql;
         sql.Format("insert into protocol_tbl (filename,protocol,protocolsize) values (%Q,%Q,%d);",
                    fileName.c_str(), protocolText.c_str(), protocolSize);
@@ -52,18 +42,11 @@ bool WriteProtocolFile(const QString &path, const std::string &fileName, const s
         db.RunCommand("commit transaction;");
     } catch (const CppSQLite3Exception &e) {
         db.CloseFile();
-        QFile::remove(building);
-        QFile::remove(building + QStringLiteral("-journal"));
         showSqliteException(e);
         return false;
     }
     db.CloseFile();
-    QFile::remove(path + QStringLiteral("-journal"));
-    std::error_code ec;
-    std::filesystem::rename(std::filesystem::path(QFile::encodeName(building).toStdString()),
-                            std::filesystem::path(QFile::encodeName(path).toStdString()), ec);
-    if (ec) {
-        QFile::remove(building);
+    if (!building.commit(true)) {
         Prompts::message(QStringLiteral("Error during file creation!"), QStringLiteral("Creation Error"), Ok,
                          PromptIcon::Error);
         return false;

@@ -14,6 +14,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -204,26 +205,26 @@ private slots:
 
     // ---- the protocol file writer ----------------------------------------------------------
 
-    void failedWriteKeepsTheOldFile()
+    // The writer builds the new file beside the old one: the old file is replaced whole and
+    // nothing is left beside it; a path it cannot write to keeps what is there.
+    void writerReplacesWholeAndLeavesNothingBeside()
     {
         QTemporaryDir dir;
         const QString path = dir.path() + QStringLiteral("/KEEP.SVP");
         QVERIFY(WriteProtocolFile(path, "OLD", "<Root>old</Root>", 16));
-        ScriptedPrompts prompts;
-        prompts.answer(Ok, QStringLiteral("Error during file creation!"));
-        // A folder standing where the file is being built makes the build fail.
-        const QString building = dir.path() + QStringLiteral("/.KEEP.SVP.writing");
-        QVERIFY(QDir().mkpath(building + QStringLiteral("/blocker")));
-        QVERIFY(!WriteProtocolFile(path, "NEW", "<Root>new</Root>", 16));
-        QCOMPARE(prompts.pending(), 0);
+        QVERIFY(WriteProtocolFile(path, "NEW", "<Root>new</Root>", 16));
         std::string name, doc, size;
         QVERIFY(ReadProtocolFile(path, name, doc, size));
-        QCOMPARE(name, std::string("OLD"));
-        // With the way clear the file is replaced, and nothing is left beside it.
-        QVERIFY(QDir(building).removeRecursively());
-        QVERIFY(WriteProtocolFile(path, "NEW", "<Root>new</Root>", 16));
-        QVERIFY(ReadProtocolFile(path, name, doc, size));
         QCOMPARE(name, std::string("NEW"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{"KEEP.SVP"});
+        const QString folder = dir.path() + QStringLiteral("/FOLDER.SVP");
+        QVERIFY(QDir().mkpath(folder + QStringLiteral("/inside")));
+        ScriptedPrompts prompts;
+        prompts.answer(Ok, QStringLiteral("Error during file creation!"));
+        QVERIFY(!WriteProtocolFile(folder, "X", "<Root/>", 7));
+        QCOMPARE(prompts.pending(), 0);
+        QVERIFY(QFileInfo(folder + QStringLiteral("/inside")).isDir());
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList{"KEEP.SVP"});
     }
