@@ -1,6 +1,7 @@
 #include "protocols/ProtocolFile.h"
 
 #include "common/Prompts.h"
+#include "link/BesideFile.h"
 #include "link/CppSQLite3.h"
 #include "link/DatabaseFiles.h"
 
@@ -21,17 +22,31 @@ void showSqliteException(const CppSQLite3Exception &e)
 bool WriteProtocolFile(const QString &path, const std::string &fileName, const std::string &protocolText,
                        int protocolSize)
 {
-    // The row goes into the new file before it takes the old one's place: a failed insert
-    // leaves the old protocol as it was, never an empty file.
-    const auto insertRow = [&](CppSQLite3DB &db) {
+    // The new file is finished beside the old one and renamed over it only once its row is
+    // in: a failed insert leaves the old file as it was.
+    const QFileInfo target(path);
+    BesideFile building(path);
+    if ((target.exists() && (!target.isFile() || !target.isWritable())) || CreateProtocolFile(building.path()) != 1) {
+        Prompts::message(QStringLiteral("Error during file creation!"), QStringLiteral("Creation Error"), Ok,
+                         PromptIcon::Error);
+        return false;
+    }
+    CppSQLite3DB db;
+    try {
+        db.OpenFile(building.path());
         CppSQLite3Buffer sql;
         sql.Format("insert into protocol_tbl (filename,protocol,protocolsize) values (%Q,%Q,%d);",
                    fileName.c_str(), protocolText.c_str(), protocolSize);
         db.RunCommand("begin exclusive transaction;");
         db.RunCommand(sql);
         db.RunCommand("commit transaction;");
-    };
-    if (CreateSqliteFile(path, ProtocolFileStatements(), insertRow) != 1) {
+    } catch (const CppSQLite3Exception &e) {
+        db.CloseFile();
+        showSqliteException(e);
+        return false;
+    }
+    db.CloseFile();
+    if (!building.commit(true)) {
         Prompts::message(QStringLiteral("Error during file creation!"), QStringLiteral("Creation Error"), Ok,
                          PromptIcon::Error);
         return false;

@@ -3,6 +3,7 @@
 
 #include "duvosim/SimBrowseSetup.h"
 #include "duvosim/SimLab.h"
+#include "duvosim/SimCopyDemo.h"
 #include "duvosim/SimModuleService.h"
 #include "link/CommandDocs.h"
 #include "protocols/CyclerStepList.h"
@@ -56,6 +57,7 @@ void setUpDemo(duvosim::SimLab &lab)
         in.putProtocol("ROUTINE", "HOLD4", held);
         in.setParameter("63", "Lab " + std::string(1, static_cast<char>('A' + k % 3)));
     }
+    duvosim::setUpCopyDemo(lab, qpcr);
     const char *types[] = {"DUVO 96", "DUVO 24", "DUVO 96", "SV cycler", "DUVO 24", "DUVO 96"};
     const char *aliases[] = {"Bench 1", "Bench 2", "Bench 3", "Old unit", "Bench 5", "Bench 6"};
     for (int k = 0; k < lab.count() && k < 6; ++k) {

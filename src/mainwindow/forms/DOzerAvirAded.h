@@ -117,6 +117,10 @@ public slots:
     void btnNavigateClick();
 
     // -- Copy manager and load from disk (DOzerAvirAdedCopy.cpp)
+    // The copy manager, preselecting the second device when the list holds exactly two.
+    void btnCopyProtocolClick();
+    // The load-from-disk manager, preselecting the device when the list holds exactly one.
+    void btnLoadFromDiskClick();
 
     // -- Run road (DOzerAvirAdedRuns.cpp)
     // "Device Status": the road with the device picker.
