@@ -115,6 +115,8 @@ public slots:
     // -- Run history, database administration (DOzerAvirAdedHistory.cpp)
 
     // -- Virtual data files (DOzerAvirAdedVdu.cpp)
+    void btnCreateVDUClick();
+    void btnLoadVDUClick();
 
     // -- Device commands, firmware, terminal (DOzerAvirAdedDevices.cpp)
 
