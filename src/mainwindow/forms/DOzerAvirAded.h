@@ -5,6 +5,7 @@
 #include "link/Firewall.h"
 #include "link/Workstation.h"
 #include "mainwindow/StatusPass.h"
+#include "mainwindow/WebDownload.h"
 
 #include <QLabel>
 #include <QMainWindow>
@@ -81,7 +82,7 @@ public:
     // The auto-refresh timer's handler: queues a pass when none runs, rewrites the rows.
     void DuvoTimerTimer();
     // The rescan without its question.
-    void RescanDevices();
+    void RescanDevices() override;
 
 public slots:
     void Timer1Timer();
@@ -113,14 +114,21 @@ public slots:
     // -- Run road (DOzerAvirAdedRuns.cpp)
 
     // -- Run history, database administration (DOzerAvirAdedHistory.cpp)
+    void Database1Click();
 
     // -- Virtual data files (DOzerAvirAdedVdu.cpp)
     void btnCreateVDUClick();
     void btnLoadVDUClick();
 
     // -- Device commands, firmware, terminal (DOzerAvirAdedDevices.cpp)
+    void btnTerminalClick();
+    void btnFirmwareUpdateClick();
 
     // -- Internet downloads, small windows (DOzerAvirAdedWeb.cpp)
+    void btnWebProtocolsClick();
+    void UpdateSoftware1Click();
+    void About1Click();
+    void btnPCInformationClick();
 
 public:
     // -- Members of the concerns above, under the same headings
@@ -140,6 +148,12 @@ public:
     // -- (devices)
 
     // -- (web)
+    duvo::WebCopy WC1;
+    duvo::WebConnection WebConnect1;
+    void CheckForUpdates();
+    // The shared start of the update check and the internet download: fetches the ".ini"
+    // file F into FDefaultFolder and reads its lines; false when the function ends there.
+    bool FetchIniFile(const QString &F, const QString &address, QStringList &lines);
 
 
 protected:
