@@ -147,7 +147,7 @@ TLoadVDUForm::TLoadVDUForm(QWidget *owner) : QDialog(owner)
     try {
         for (QWidget *w : std::initializer_list<QWidget *>{btnStartVDU, btnCancel, btnBrowseVDU, btnTarget, chkClone})
             w->setEnabled(false);
-        FCancel = 0;
+        FCancel = false;
     } catch (...) {
         FLoadFailed = true;
         Prompts::message(QStringLiteral("Error during loading operation!"), QStringLiteral("Error"), duvo::Ok,
@@ -158,15 +158,6 @@ TLoadVDUForm::TLoadVDUForm(QWidget *owner) : QDialog(owner)
 }
 
 TLoadVDUForm::~TLoadVDUForm() = default;
-
-void TLoadVDUForm::setAction(const QString &text) { lblAction->setText(text); }
-void TLoadVDUForm::setDetail(const QString &text) { lblDetail->setText(text); }
-
-void TLoadVDUForm::pressCancel(char &cancel)
-{
-    cancel = 1;
-    btnCancelClick();
-}
 
 void TLoadVDUForm::btnLoadVDUClick()
 {
@@ -245,11 +236,11 @@ void TLoadVDUForm::btnStartVDUClick()
 {
     if (FRunning)
         return;
-    FCancel = 0;
+    FCancel = false;
     setRunButtons(true);
     QPointer<TLoadVDUForm> self(this);
     auto finish = [&] {
-        FCancel = 0;
+        FCancel = false;
         setRunButtons(false);
         if (FCloseRequested)
             QDialog::reject();
@@ -297,8 +288,12 @@ void TLoadVDUForm::btnStartVDUClick()
         finish();
         return;
     }
+    duvo::WholeInstrumentJob job(&FCancel);
+    connect(&job, &duvo::WholeInstrumentJob::actionChanged, lblAction, &QLabel::setText);
+    connect(&job, &duvo::WholeInstrumentJob::stepChanged, lblDetail, &QLabel::setText);
+    connect(&job, &duvo::WholeInstrumentJob::cancelRequested, this, &TLoadVDUForm::showCancelling);
     lblAction->setText(QStringLiteral("creating folders..."));
-    if (!duvo::CreatePackageFolders(FPath, FOps, FTargetIp, FInfo.totalFolders, FCancel, *this)) {
+    if (!duvo::CreatePackageFolders(FPath, FOps, FTargetIp, FInfo.totalFolders, job)) {
         if (!self)
             return;
         lblAction->setText(QStringLiteral("error..."));
@@ -310,7 +305,7 @@ void TLoadVDUForm::btnStartVDUClick()
     if (!self)
         return;
     lblAction->setText(QStringLiteral("copying files..."));
-    const bool copied = duvo::CopyPackageFiles(FPath, FOps, FTargetIp, FInfo.totalFiles, FCancel, *this);
+    const bool copied = duvo::CopyPackageFiles(FPath, FOps, FTargetIp, FInfo.totalFiles, job);
     if (!self)
         return;
     if (!copied) {
@@ -341,7 +336,12 @@ void TLoadVDUForm::btnStartVDUClick()
 
 void TLoadVDUForm::btnCancelClick()
 {
-    FCancel = 1;
+    FCancel = true;
+    showCancelling();
+}
+
+void TLoadVDUForm::showCancelling()
+{
     btnCancel->setEnabled(false);
     for (QWidget *w : std::initializer_list<QWidget *>{btnStartVDU, chkClone, btnTarget, btnLoadVDU, btnBrowseVDU,
                                                        btnClose})
@@ -368,7 +368,7 @@ void TLoadVDUForm::reject()
 {
     if (FRunning) {
         FCloseRequested = true;
-        FCancel = 1;
+        FCancel = true;
         TCPClient1.abort();
         return;
     }

@@ -5,7 +5,7 @@
 // and its protocols loaded; with "Enable Cloning" the loaded target can then be cloned.
 
 #include "link/NetExchange.h"
-#include "maintenance/JobView.h"
+#include "common/WholeInstrumentJob.h"
 #include "maintenance/VduReader.h"
 #include "protocols/DeviceFileOperations.h"
 
@@ -18,7 +18,7 @@ class QPushButton;
 class TCloneForm;
 class TFormatForm;
 
-class TLoadVDUForm : public QDialog, private duvo::JobView {
+class TLoadVDUForm : public QDialog {
     Q_OBJECT
 public:
     explicit TLoadVDUForm(QWidget *owner);
@@ -54,14 +54,12 @@ protected:
 
 private:
     void setRunButtons(bool running);
-    void setAction(const QString &text) override;
-    void setDetail(const QString &text) override;
-    void pressCancel(char &cancel) override;
+    void showCancelling();
 
     QString FPath;
     duvo::PackageInfo FInfo;
     std::string FTargetIp, FTargetType, FTargetId;
-    char FCancel = 0;
+    bool FCancel = false;
     bool FLoadFailed = false;
     bool FRunning = false;
     bool FCloseRequested = false;
