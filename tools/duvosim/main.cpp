@@ -1,6 +1,7 @@
 // duvosim: runs a simulated lab of instruments on a loopback /24 until it is killed.
 //   duvosim --lab 127.0.7 --devices 6
 
+#include "duvosim/DemoMaintenance.h"
 #include "duvosim/SimLab.h"
 #include "duvosim/SimModuleService.h"
 #include "link/CommandDocs.h"
@@ -91,6 +92,7 @@ void setUpDemo(duvosim::SimLab &lab)
         warning.timeStamp = 1765400000;
         lab.instrument(5).addRunLogError(warning);
     }
+    duvosim::setUpMaintenanceDemo(lab);
 }
 } // namespace
 
