@@ -819,7 +819,12 @@ std::string SimInstrument::dispatch(const std::string &group, const std::string 
         if (f)
             for (const auto &entry : f->files)
                 if (sameName(entry.first, name)) {
-                    r.field("Folder", f->name).field("File", entry.first).field("Protocol", entry.second);
+                    const auto quirk = FProtocolReplyNames.find({f->name, entry.first});
+                    if (quirk != FProtocolReplyNames.end())
+                        r.field("Folder", quirk->second.first).field("File", quirk->second.second);
+                    else
+                        r.field("Folder", f->name).field("File", entry.first);
+                    r.field("Protocol", entry.second);
                     return r.ok();
                 }
         return r.error(ErrNotFound, "Protocol not found");
@@ -855,7 +860,8 @@ std::string SimInstrument::dispatch(const std::string &group, const std::string 
                 return r.error(ErrReserved, "Reserved folder");
             f->password = fieldText(cmd, "Value");
         }
-        r.field("Value", f->password);
+        if (!(FOmitEmptyAttrValue && f->password.empty()))
+            r.field("Value", f->password);
         return r.ok();
     }
     return r.error(ErrUnknownCommand, "Unknown command");

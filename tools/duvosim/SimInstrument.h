@@ -163,6 +163,13 @@ public:
     // Set by a Power command: "Off" or "On" (reboot); the server reads and clears it.
     std::string takePowerRequest();
 
+    // ---- reply quirks (SimQuirks.cpp)
+    // The GetProtocol reply for folder/file names replyFolder/replyFile instead (any text).
+    void setProtocolReplyNames(const std::string &folder, const std::string &file, const std::string &replyFolder,
+                               const std::string &replyFile);
+    // GetAttrValue of a folder without password replies without a Value element.
+    void setOmitEmptyAttrValue(bool on);
+
     // ---- faults
     void addFault(const SimFault &fault);
     void clearFaults();
@@ -225,6 +232,8 @@ private:
     RunState FRun;
     RunLog FLog;
     std::vector<SimFault> FFaults;
+    std::map<std::pair<std::string, std::string>, std::pair<std::string, std::string>> FProtocolReplyNames;
+    bool FOmitEmptyAttrValue = false;
     bool FRefusing = false;
     bool FPoweredOff = false;
     std::string FPowerRequest;

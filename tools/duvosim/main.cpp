@@ -2,6 +2,7 @@
 //   duvosim --lab 127.0.7 --devices 6
 
 #include "duvosim/SimBrowseSetup.h"
+#include "duvosim/DemoMaintenance.h"
 #include "duvosim/SimLab.h"
 #include "duvosim/SimCopyDemo.h"
 #include "duvosim/SimModuleService.h"
@@ -95,6 +96,7 @@ void setUpDemo(duvosim::SimLab &lab)
         warning.timeStamp = 1765400000;
         lab.instrument(5).addRunLogError(warning);
     }
+    duvosim::setUpMaintenanceDemo(lab);
 }
 } // namespace
 

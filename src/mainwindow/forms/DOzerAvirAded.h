@@ -134,6 +134,8 @@ public slots:
     void Database1Click();
 
     // -- Virtual data files (DOzerAvirAdedVdu.cpp)
+    void btnCreateVDUClick();
+    void btnLoadVDUClick();
 
     // -- Device commands, firmware, terminal (DOzerAvirAdedDevices.cpp)
     void btnTerminalClick();
