@@ -4,7 +4,9 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdarg>
 #include <cstdlib>
@@ -265,11 +267,46 @@ void CppSQLite3DB::OpenFile(const QString &path)
     OpenFile(QFile::encodeName(path).constData());
 }
 
+namespace {
+long long steadyMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+} // namespace
+
+int CppSQLite3DB::ProgressCheck(void *self)
+{
+    const auto *db = static_cast<const CppSQLite3DB *>(self);
+    return db->FStatementMs > 0 && steadyMs() > db->FDeadlineMs ? 1 : 0;
+}
+
+void CppSQLite3DB::OpenReadOnly(const QString &path, int statementMs)
+{
+    CloseFile();
+    const QByteArray name = QFile::encodeName(path);
+    const int rc = sqlite3_open_v2(name.constData(), &FDB, SQLITE_OPEN_READONLY, nullptr);
+    if (rc != SQLITE_OK) {
+        const CppSQLite3Exception e(rc, FDB ? sqlite3_errmsg(FDB) : nullptr);
+        CloseFile();
+        throw e;
+    }
+    sqlite3_db_config(FDB, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    sqlite3_db_config(FDB, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_limit(FDB, SQLITE_LIMIT_LENGTH, 16 * 1024 * 1024);
+    sqlite3_limit(FDB, SQLITE_LIMIT_SQL_LENGTH, 1024 * 1024);
+    FStatementMs = statementMs;
+    FDeadlineMs = steadyMs() + statementMs;
+    sqlite3_progress_handler(FDB, 1000, &CppSQLite3DB::ProgressCheck, this);
+    SetBusyTimeout(std::min(FBusyTimeoutMs, statementMs));
+}
+
 void CppSQLite3DB::CloseFile()
 {
     if (FDB) {
         // close_v2: with a cursor still alive the connection becomes a zombie that the library
         // frees (and unlocks) once the last statement is finalised, instead of leaking it.
+        sqlite3_progress_handler(FDB, 0, nullptr, nullptr);
         sqlite3_close_v2(FDB);
         FDB = nullptr;
     }
@@ -284,6 +321,7 @@ void CppSQLite3DB::CheckOpen()
 sqlite3_stmt *CppSQLite3DB::Compile(const char *sql)
 {
     CheckOpen();
+    FDeadlineMs = steadyMs() + FStatementMs;
     sqlite3_stmt *statement = nullptr;
     const int rc = sqlite3_prepare_v2(FDB, sql, -1, &statement, nullptr);
     if (rc != SQLITE_OK) {
@@ -297,6 +335,7 @@ sqlite3_stmt *CppSQLite3DB::Compile(const char *sql)
 int CppSQLite3DB::RunCommand(const char *sql)
 {
     CheckOpen();
+    FDeadlineMs = steadyMs() + FStatementMs;
     char *error = nullptr;
     const int rc = sqlite3_exec(FDB, sql, nullptr, nullptr, &error);
     if (rc != SQLITE_OK)

@@ -104,6 +104,12 @@ public:
 
     void OpenFile(const char *path);
     void OpenFile(const QString &path);
+    // Opens a file that may come from anywhere (a virtual data file someone sent) to read it
+    // only: the file is never written (a hot journal makes reading fail instead of being
+    // rolled back), the schema is not trusted, defensive mode is on, values are limited to
+    // 16 MiB, and every statement is interrupted (SQLITE_INTERRUPT) once it has run for
+    // statementMs milliseconds.
+    void OpenReadOnly(const QString &path, int statementMs = 2000);
     // Forgets the connection. A cursor still alive keeps the connection until it is released;
     // then the library frees it with its lock.
     void CloseFile();
@@ -119,6 +125,10 @@ public:
     sqlite3_stmt *Compile(const char *sql);
 
 private:
+    static int ProgressCheck(void *self);
+
     sqlite3 *FDB = nullptr;
     int FBusyTimeoutMs = 5000;
+    int FStatementMs = 0;        // 0: statements are not bounded
+    long long FDeadlineMs = 0;   // steady-clock time at which the running statement stops
 };

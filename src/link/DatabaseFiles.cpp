@@ -1,14 +1,11 @@
 #include "link/DatabaseFiles.h"
 
 #include "common/Prompts.h"
+#include "link/BesideFile.h"
 #include "link/CppSQLite3.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
-
-#include <filesystem>
-#include <system_error>
 
 namespace duvo {
 
@@ -60,36 +57,6 @@ QList<const char *> ProtocolFileStatements()
 
 namespace {
 
-namespace fs = std::filesystem;
-
-fs::path toPath(const QString &path)
-{
-    return fs::path(QFile::encodeName(path).toStdString());
-}
-
-void removeQuietly(const QString &path)
-{
-    std::error_code ec;
-    fs::remove(toPath(path), ec);
-}
-
-// Journal and WAL files SQLite keeps beside a database file.
-void removeCompanions(const QString &path)
-{
-    for (const char *suffix : {"-journal", "-wal", "-shm"})
-        removeQuietly(path + QLatin1String(suffix));
-}
-
-QString siblingName(const QString &path)
-{
-    for (;;) {
-        const QString candidate = path + QStringLiteral(".new%1")
-                                             .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
-        if (!QFileInfo::exists(candidate))
-            return candidate;
-    }
-}
-
 // True when another connection holds a lock on the database file at path (it is being read
 // or written right now), so that replacing it would pull it away under that connection.
 bool lockedByAnother(const QString &path)
@@ -118,11 +85,11 @@ int CreateSqliteFile(const QString &path, const QList<const char *> &statements)
             return 0;
     }
 
-    const QString building = siblingName(path);
+    BesideFile building(path);
     try {
         {
             CppSQLite3DB db;
-            db.OpenFile(building);
+            db.OpenFile(building.path());
             // Outside the transaction: inside one the engine ignores it.
             db.RunCommand("pragma auto_vacuum = 1;");
             for (const char *statement : statements)
@@ -130,25 +97,12 @@ int CreateSqliteFile(const QString &path, const QList<const char *> &statements)
             db.CloseFile();
         }
         // No stale journal may be rolled into the new file once it has the old name.
-        removeCompanions(path);
-        std::error_code ec;
-        fs::rename(toPath(building), toPath(path), ec);
-        if (ec) {
-            removeQuietly(building);
-            removeCompanions(building);
-            return 0;
-        }
-        return 1;
+        return building.commit(true) ? 1 : 0;
     } catch (const CppSQLite3Exception &e) {
-        removeQuietly(building);
-        removeCompanions(building);
+        building.discard();
         Prompts::message(QStringLiteral("SQLite exception: ") + QString::number(e.ErrorCode()),
                          QStringLiteral("Error"), Ok, PromptIcon::Warning);
         return 0;
-    } catch (...) {
-        removeQuietly(building);
-        removeCompanions(building);
-        throw;
     }
 }
 

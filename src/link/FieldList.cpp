@@ -17,7 +17,7 @@ bool isBlank(QChar c)
 
 } // namespace
 
-QStringList ParseFieldList(const QString &input)
+QStringList ParseFieldList(const QString &input, QChar delimiter)
 {
     // Everything from a NUL character on is not part of the text.
     const qsizetype nul = input.indexOf(QChar(0));
@@ -48,14 +48,14 @@ QStringList ParseFieldList(const QString &input)
             }
         } else {
             const qsizetype start = p;
-            while (p < n && text.at(p).unicode() > 32 && text.at(p) != kDelimiter)
+            while (p < n && text.at(p).unicode() > 32 && text.at(p) != delimiter)
                 ++p;
             item = text.mid(start, p - start);
         }
         items << item;
         while (p < n && isBlank(text.at(p)))
             ++p;
-        if (p < n && text.at(p) == kDelimiter) {
+        if (p < n && text.at(p) == delimiter) {
             if (p + 1 == n)
                 items << QString();
             do {

@@ -20,7 +20,8 @@
 
 namespace duvo {
 
-QStringList ParseFieldList(const QString &text);
+// The delimiter is ':' for the settings row; the firmware file names are split at '_'.
+QStringList ParseFieldList(const QString &text, QChar delimiter = QLatin1Char(':'));
 
 struct FieldListItem {
     FieldListItem() = default;

@@ -34,6 +34,10 @@ public:
     virtual void ShowAlert(const QString &text);
     QString lastAlert() const { return FLastAlert; }
 
+    // Rebuilds the device list by discovery, without a question (the main window's rescan);
+    // a workstation without windows has nothing to rescan.
+    virtual void RescanDevices() {}
+
     // Ends the application once control is back in the main event loop (the handler stack
     // unwinds first). FApplicationEnding tells later start-up steps to stop.
     void Terminate();

@@ -1,6 +1,8 @@
 #include "ScriptedPrompts.h"
 
+#include <QCoreApplication>
 #include <QTest>
+#include <QThread>
 
 namespace duvo::test {
 
@@ -21,6 +23,10 @@ static QString describe(const PromptRequest &r)
 
 PromptAnswer ScriptedPrompts::ask(const PromptRequest &request)
 {
+    // A box belongs to the GUI thread; one asked from a worker is counted (a test checks it:
+    // failing the test from that thread is not safe).
+    if (QCoreApplication::instance() && QThread::currentThread() != QCoreApplication::instance()->thread())
+        ++FOffThread;
     FAsked << request;
     if (FPlan.isEmpty()) {
         if (!FLenient)

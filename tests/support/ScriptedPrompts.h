@@ -6,6 +6,7 @@
 #include "common/Prompts.h"
 
 #include <QList>
+#include <atomic>
 #include <functional>
 
 namespace duvo::test {
@@ -35,6 +36,8 @@ public:
 
     const QList<PromptRequest> &asked() const { return FAsked; }
     int pending() const { return static_cast<int>(FPlan.size()); }
+    // Boxes asked from a thread other than the GUI thread (a fault in the window that did it).
+    int offThreadAsks() const { return FOffThread.load(); }
     // Texts of every box asked so far (message text, or task content), in order.
     QStringList texts() const;
     QStringList titles() const;
@@ -44,6 +47,7 @@ private:
     QList<PlannedAnswer> FPlan;
     QList<PromptRequest> FAsked;
     bool FLenient = false;
+    std::atomic<int> FOffThread{0};
     Prompts *FPrevious = nullptr;
 };
 

@@ -30,6 +30,8 @@ struct SimUploadSettings {
     UploadFault fault = UploadFault::None;
     int faultAt = 0;
     int faultCount = -1;
+    // Every upload reply goes out this long after its request (a slow module).
+    int replyDelayMs = 0;
 };
 
 struct SimUploadStatus {

@@ -92,6 +92,13 @@ void SimLab::setRefusing(int k, bool on)
     FReactor.invoke([this, k] { FCommands->syncListener(k); });
 }
 
+void SimLab::restart(int k)
+{
+    if (k < 0 || k >= count())
+        return;
+    FReactor.post([this, k] { FCommands->reboot(k, FRebootMs); });
+}
+
 void SimLab::powerOn(int k)
 {
     instrument(k).setPoweredOff(false);

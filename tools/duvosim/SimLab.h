@@ -70,6 +70,8 @@ public:
     void setRefusing(int k, bool on);
     // Switches a powered-off instrument on again (a Power "Off" command switches it off).
     void powerOn(int k);
+    // Restarts instrument k: its command server is away for the reboot time (any thread).
+    void restart(int k);
     // How long a Power "On" (reboot) keeps the command server away.
     void setRebootMs(int ms) { FRebootMs = ms; }
     int rebootMs() const { return FRebootMs; }

@@ -2,6 +2,9 @@
 // The network modules of a simulated lab: a SimModuleNetwork with the discovery hub on the
 // lab's hub address and one module per instrument on the instrument's address, answering
 // with the instrument's MAC and type. Instruments added later get their module at once.
+// A completed firmware upload restarts the instrument (its command server is away for the
+// lab's reboot time) on the firmware the image names: a marker "DUVOFW=<version>;TYPE=<type>"
+// in the image data sets the version and type the instrument reports from then on.
 //
 //   auto *modules = SimModuleService::install(lab);
 //   modules->network().setFault(3, duvosim::ModuleFault::NoReply);
@@ -32,6 +35,7 @@ public:
 
 private:
     SimModuleNetwork FNetwork;
+    SimLab *FLab = nullptr;
 };
 
 } // namespace duvosim

@@ -386,9 +386,16 @@ void SimModuleNetwork::upload(int fd, uint32_t toAddr, uint16_t toPort, const ui
                 moduleFd = s.second;
         if (moduleFd != fd)
             continue;
+        const bool wasCompleted = FReceivers[i].status().completed;
         const std::vector<uint8_t> reply = FReceivers[i].handle(FModules[i].upload, data, size);
-        if (!reply.empty())
-            sendTo(fd, toAddr, toPort, reply);
+        if (!reply.empty()) {
+            if (FModules[i].upload.replyDelayMs > 0)
+                FPending.push_back({nowMs() + FModules[i].upload.replyDelayMs, fd, toAddr, toPort, reply});
+            else
+                sendTo(fd, toAddr, toPort, reply);
+        }
+        if (!wasCompleted && FReceivers[i].status().completed && FModules[i].uploaded)
+            FModules[i].uploaded(FReceivers[i].status().image);
         return;
     }
 }

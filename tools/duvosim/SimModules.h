@@ -65,6 +65,9 @@ struct SimModule {
     std::function<std::string()> typeSource;
     // How the module takes a firmware upload: credentials, memory, fault.
     SimUploadSettings upload;
+    // Called on the module thread once an upload is complete, with the image the module
+    // now holds (the instrument restarts on its new firmware).
+    std::function<void(const std::vector<uint8_t> &image)> uploaded;
 };
 
 // The module's 148-byte configuration record for this interface.

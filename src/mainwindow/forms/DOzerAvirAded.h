@@ -82,7 +82,7 @@ public:
     // The auto-refresh timer's handler: queues a pass when none runs, rewrites the rows.
     void DuvoTimerTimer();
     // The rescan without its question.
-    void RescanDevices();
+    void RescanDevices() override;
 
 public slots:
     void Timer1Timer();
@@ -114,10 +114,13 @@ public slots:
     // -- Run road (DOzerAvirAdedRuns.cpp)
 
     // -- Run history, database administration (DOzerAvirAdedHistory.cpp)
+    void Database1Click();
 
     // -- Virtual data files (DOzerAvirAdedVdu.cpp)
 
     // -- Device commands, firmware, terminal (DOzerAvirAdedDevices.cpp)
+    void btnTerminalClick();
+    void btnFirmwareUpdateClick();
 
     // -- Internet downloads, small windows (DOzerAvirAdedWeb.cpp)
     void btnWebProtocolsClick();

@@ -1,0 +1,25 @@
+#pragma once
+// The copy run of a clone onto one target: the source's folders are made on the target with
+// their passwords, then every listed protocol is fetched from the source and loaded onto the
+// target under the names of the fetch's reply. The run stops at its next check once the
+// cancel flag is 1; an error question answered Cancel presses the window's Cancel. The
+// reserved folders and protocols count as done without a command (DeviceFileOperations).
+
+#include "maintenance/CloneListing.h"
+#include "maintenance/JobView.h"
+#include "protocols/DeviceFileOperations.h"
+
+namespace duvo {
+
+// FetchProtocol, then the reply's folder and file names must be plain instrument names (the
+// secure mark of the folder is cut); a reply naming anything else counts as a failed fetch
+// and nothing of it is kept. 1 on success.
+int FetchCheckedProtocol(DeviceFileOperations &ops, const std::string &ip, const std::string &folder,
+                         const std::string &file);
+
+// Returns true when the run went through to the end (not cancelled).
+bool RunCloneCopy(DeviceFileOperations &ops, const std::string &sourceIp, const std::string &targetIp,
+                  const CloneFolderList &folders, const CloneFileList &files, int folderTotal, int fileTotal,
+                  char &cancel, JobView &view);
+
+} // namespace duvo

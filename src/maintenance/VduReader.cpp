@@ -1,0 +1,355 @@
+#include "maintenance/VduReader.h"
+
+#include "common/Prompts.h"
+#include "link/CppSQLite3.h"
+#include "maintenance/InstrumentNames.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QLocale>
+
+#include <sqlite3.h>
+
+#include <cmath>
+#include <map>
+
+namespace duvo {
+
+namespace {
+
+const QString ErrorTitle = QStringLiteral("vDuvo Error");
+
+// A reader's failure that was already shown.
+struct Shown {};
+
+void box(const QString &text, PromptIcon icon = PromptIcon::Warning)
+{
+    Prompts::message(text, ErrorTitle, Ok, icon);
+}
+
+[[noreturn]] void fail(const QString &text, PromptIcon icon = PromptIcon::Warning)
+{
+    box(text, icon);
+    throw Shown();
+}
+
+void requireFile(const QString &path)
+{
+    if (!QFileInfo(path).isFile())
+        fail(QStringLiteral("Can't find the vDuvo data file!"));
+}
+
+[[noreturn]] void notFound()
+{
+    fail(QStringLiteral("Information record not found!"), PromptIcon::Error);
+}
+
+[[noreturn]] void invalidName(const std::string &name)
+{
+    fail(QStringLiteral("The virtual Duvo data file holds an invalid name: ") + QString::fromUtf8(name));
+}
+
+// Opens the file hardened and checks that the tables read are real tables (not views).
+void openPackage(CppSQLite3DB &db, const QString &path, std::initializer_list<const char *> tables)
+{
+    db.OpenReadOnly(path);
+    for (const char *table : tables) {
+        CppSQLite3Buffer sql;
+        sql.Format("select count(*) from sqlite_master where type='table' and name=%Q;", table);
+        if (db.RunScalar(sql) != 1)
+            throw CppSQLite3Exception(SQLITE_ERROR, "no such table");
+    }
+}
+
+std::string columnBytes(CppSQLite3Query &q, int index)
+{
+    const char *t = q.ColumnText(index);
+    return t ? std::string(t) : std::string();
+}
+
+// Type of a column value: SQLITE_INTEGER 1, FLOAT 2, TEXT 3, BLOB 4, NULL 5.
+void requireType(CppSQLite3Query &q, int index, std::initializer_list<int> allowed)
+{
+    const int type = q.ColumnType(index);
+    for (int a : allowed)
+        if (a == type)
+            return;
+    throw CppSQLite3Exception(SQLITE_MISMATCH, "wrong type");
+}
+
+struct FolderRow {
+    std::string foldername, password;
+    bool secure = false;
+};
+
+struct FileRow {
+    sqlite3_int64 rowid = 0;
+    std::string foldername, filename;
+    int protocolsize = 0;
+};
+
+// The folder rows, checked; at most MaxPackageFolders.
+std::vector<FolderRow> readFolders(CppSQLite3DB &db)
+{
+    if (db.RunScalar("select count(folderid) from vfolder_tbl;") < 1)
+        notFound();
+    std::vector<FolderRow> rows;
+    CppSQLite3Query q = db.RunQuery("select foldername, password, secure from vfolder_tbl order by rowid limit 41;");
+    for (; !q.AtEnd(); q.NextRow()) {
+        if (rows.size() >= size_t(MaxPackageFolders))
+            throw CppSQLite3Exception(SQLITE_TOOBIG, "too many folders");
+        requireType(q, 0, {SQLITE_TEXT, SQLITE_NULL});
+        requireType(q, 1, {SQLITE_TEXT, SQLITE_NULL});
+        requireType(q, 2, {SQLITE_INTEGER, SQLITE_NULL});
+        FolderRow r;
+        r.foldername = CutSecureMark(columnBytes(q, 0));
+        if (!IsPlainFolderName(r.foldername))
+            invalidName(columnBytes(q, 0));
+        r.password = columnBytes(q, 1);
+        r.secure = q.IntColumn(2, 0) != 0;
+        rows.push_back(std::move(r));
+    }
+    return rows;
+}
+
+// The file rows without their protocols, checked.
+std::vector<FileRow> readFiles(CppSQLite3DB &db)
+{
+    if (db.RunScalar("select count(fileid) from vfile_tbl;") < 1)
+        notFound();
+    std::vector<FileRow> rows;
+    std::map<std::string, int> perFolder;
+    CppSQLite3Query q = db.RunQuery(
+        "select rowid, foldername, filename, typeof(protocol), length(cast(protocol as blob)), protocolsize "
+        "from vfile_tbl order by rowid limit 1601;");
+    for (; !q.AtEnd(); q.NextRow()) {
+        requireType(q, 1, {SQLITE_TEXT, SQLITE_NULL});
+        requireType(q, 2, {SQLITE_TEXT, SQLITE_NULL});
+        requireType(q, 5, {SQLITE_INTEGER, SQLITE_NULL});
+        const std::string protocolType = columnBytes(q, 3);
+        if (protocolType != "text" && protocolType != "null")
+            throw CppSQLite3Exception(SQLITE_MISMATCH, "wrong type");
+        if (q.IntColumn(4, 0) > MaxPackageProtocolBytes)
+            throw CppSQLite3Exception(SQLITE_TOOBIG, "protocol too big");
+        FileRow r;
+        r.rowid = sqlite3_int64(std::strtoll(columnBytes(q, 0).c_str(), nullptr, 10));
+        r.foldername = CutSecureMark(columnBytes(q, 1));
+        if (!IsPlainFolderName(r.foldername))
+            invalidName(columnBytes(q, 1));
+        r.filename = columnBytes(q, 2);
+        if (!IsPlainFileName(r.filename))
+            invalidName(r.filename);
+        r.protocolsize = q.IntColumn(5, 0);
+        if (++perFolder[UpperName(r.foldername)] > MaxPackageFilesPerFolder)
+            throw CppSQLite3Exception(SQLITE_TOOBIG, "too many files");
+        rows.push_back(std::move(r));
+    }
+    return rows;
+}
+
+std::string readProtocol(CppSQLite3DB &db, sqlite3_int64 rowid)
+{
+    CppSQLite3Buffer sql;
+    sql.Format("select protocol from vfile_tbl where rowid=%lld;", static_cast<long long>(rowid));
+    CppSQLite3Query q = db.RunQuery(sql);
+    if (q.AtEnd())
+        return {};
+    requireType(q, 0, {SQLITE_TEXT, SQLITE_NULL});
+    std::string text = columnBytes(q, 0);
+    if (text.size() > size_t(MaxPackageProtocolBytes))
+        throw CppSQLite3Exception(SQLITE_TOOBIG, "protocol too big");
+    return text;
+}
+
+void sqliteBox(const CppSQLite3Exception &e)
+{
+    box(QStringLiteral("SQLite exception: ") + QString::number(e.ErrorCode()));
+}
+
+// Runs a reader body: false after a shown failure or an SQLite exception (shown here).
+template <typename Body>
+bool guarded(Body &&body)
+{
+    try {
+        return body();
+    } catch (const Shown &) {
+        return false;
+    } catch (const CppSQLite3Exception &e) {
+        sqliteBox(e);
+        return false;
+    }
+}
+
+bool goOn(const QString &text)
+{
+    return Prompts::message(text, QStringLiteral("Error"), Ok | Cancel, PromptIcon::Error) == Ok;
+}
+
+} // namespace
+
+QString PackageDateText(double date)
+{
+    // 1 January of the year 1 and 31 December 9999 as day counts since 30 December 1899.
+    constexpr double first = -693593.0;
+    constexpr double last = 2958466.0;
+    if (!std::isfinite(date) || date < first || date >= last)
+        return QStringLiteral("-");
+    const double whole = std::floor(date);
+    const QDate day = QDate(1899, 12, 30).addDays(qint64(whole));
+    const int ms = std::min(int(std::llround((date - whole) * 86400000.0)), 86399999);
+    const QDateTime when(day, QTime::fromMSecsSinceStartOfDay(ms));
+    const QLocale locale = QLocale::system();
+    return locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ')
+           + locale.toString(when.time(), QLocale::LongFormat);
+}
+
+bool ReadPackageInfo(const QString &path, PackageInfo &info)
+{
+    return guarded([&] {
+        requireFile(path);
+        CppSQLite3DB db;
+        openPackage(db, path, {"vinfo_tbl"});
+        if (db.RunScalar("select count(infoid) from vinfo_tbl;") < 1)
+            notFound();
+        CppSQLite3Query q = db.RunQuery("select * from vinfo_tbl where infoid = 1;");
+        PackageInfo read;
+        if (!q.AtEnd()) {
+            read.userName = q.StringColumnNamed("username");
+            read.description = q.StringColumnNamed("description");
+            read.date = q.FloatColumnNamed("date", 0.0);
+            read.originalIp = q.StringColumnNamed("originalip");
+            read.originalType = q.StringColumnNamed("originaltype");
+            read.originalName = q.StringColumnNamed("originalname");
+            read.totalFolders = q.IntColumnNamed("totalfolders", 0);
+            read.totalFiles = q.IntColumnNamed("totalfiles", 0);
+            read.version = q.StringColumnNamed("version");
+        }
+        info = read;
+        return true;
+    });
+}
+
+PackageCheck CheckPackage(const QString &path)
+{
+    PackageInfo info;
+    if (!ReadPackageInfo(path, info))
+        return PackageCheck::InfoFailed;
+    PackageCheck phase = PackageCheck::FoldersFailed;
+    const bool ok = guarded([&] {
+        requireFile(path);
+        CppSQLite3DB db;
+        openPackage(db, path, {"vinfo_tbl", "vfolder_tbl", "vfile_tbl"});
+        readFolders(db);
+        phase = PackageCheck::FilesFailed;
+        for (const FileRow &r : readFiles(db))
+            readProtocol(db, r.rowid);
+        return true;
+    });
+    return ok ? PackageCheck::Ok : phase;
+}
+
+bool CreatePackageFolders(const QString &path, DeviceFileOperations &ops, const std::string &targetIp,
+                          int folderTotal, char &cancel, JobView &view)
+{
+    std::vector<FolderRow> rows;
+    if (!guarded([&] {
+            requireFile(path);
+            CppSQLite3DB db;
+            openPackage(db, path, {"vfolder_tbl"});
+            rows = readFolders(db);
+            return true;
+        }))
+        return false;
+    int n = 0;
+    for (const FolderRow &r : rows) {
+        if (cancel || ops.client().aborted())
+            break;
+        ++n;
+        view.setDetail(StepText("creating", r.foldername, n, folderTotal));
+        view.processMessages();
+        if (cancel || ops.client().aborted())
+            break;
+        const int made = r.secure ? ops.MakeDeviceFolder(targetIp, r.foldername, true, r.password)
+                                  : ops.MakeDeviceFolder(targetIp, r.foldername, false, std::string());
+        if (!made && !ops.client().aborted()
+            && !goOn(QStringLiteral("There was an error making folder ") + QString::fromStdString(r.foldername)
+                     + QStringLiteral(".  Do you want to continue?"))) {
+            view.pressCancel(cancel);
+            break;
+        }
+    }
+    return true;
+}
+
+bool CopyPackageFiles(const QString &path, DeviceFileOperations &ops, const std::string &targetIp, int fileTotal,
+                      char &cancel, JobView &view)
+{
+    CppSQLite3DB db;
+    std::vector<FileRow> rows;
+    if (!guarded([&] {
+            requireFile(path);
+            openPackage(db, path, {"vfile_tbl"});
+            rows = readFiles(db);
+            return true;
+        }))
+        return false;
+    int n = 0;
+    for (const FileRow &r : rows) {
+        if (cancel || ops.client().aborted())
+            break;
+        ++n;
+        view.setDetail(StepText("copying", r.filename, n, fileTotal));
+        view.processMessages();
+        if (cancel || ops.client().aborted())
+            break;
+        std::string protocol;
+        if (!guarded([&] {
+                protocol = readProtocol(db, r.rowid);
+                return true;
+            }))
+            return false;
+        const int loaded = ops.LoadProtocolToDevice(targetIp, r.foldername, r.filename, protocol, r.protocolsize);
+        if (!loaded && !ops.client().aborted()
+            && !goOn(QStringLiteral("There was an error copying ") + QString::fromStdString(r.foldername)
+                     + QLatin1Char('/') + QString::fromStdString(r.filename)
+                     + QStringLiteral(".  Do you want to continue?"))) {
+            view.pressCancel(cancel);
+            break;
+        }
+    }
+    return true;
+}
+
+bool ListPackageFiles(const QString &path, std::vector<PackageFileRow> &out)
+{
+    return guarded([&] {
+        requireFile(path);
+        CppSQLite3DB db;
+        openPackage(db, path, {"vfile_tbl"});
+        std::vector<PackageFileRow> rows;
+        for (const FileRow &r : readFiles(db))
+            rows.push_back({r.foldername, r.filename});
+        out = std::move(rows);
+        return true;
+    });
+}
+
+bool ReadPackageProtocol(const QString &path, std::string &protocol, const std::string &folder,
+                         const std::string &file)
+{
+    protocol.clear();
+    return guarded([&] {
+        requireFile(path);
+        CppSQLite3DB db;
+        openPackage(db, path, {"vfile_tbl"});
+        // The rows are checked as a whole first; then the first row with these names.
+        for (const FileRow &r : readFiles(db))
+            if (r.foldername == folder && r.filename == file) {
+                protocol = readProtocol(db, r.rowid);
+                break;
+            }
+        return true;
+    });
+}
+
+} // namespace duvo

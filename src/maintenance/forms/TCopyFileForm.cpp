@@ -1,0 +1,154 @@
+#include "maintenance/forms/TCopyFileForm.h"
+
+#include "maintenance/CloneCopy.h"
+
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+QLabel *valueLabel(const char *name, const QString &text, QWidget *parent)
+{
+    auto *l = new QLabel(text, parent);
+    l->setObjectName(QString::fromLatin1(name));
+    l->setMinimumWidth(220);
+    return l;
+}
+
+} // namespace
+
+TCopyFileForm::TCopyFileForm(QWidget *owner, const QString &sourceIp, const QString &sourceType,
+                             const QString &sourceId, const QString &targetIp, const QString &targetType,
+                             const QString &targetId, const QString &folderCount, const QString &fileCount,
+                             const CloneFolderList &folders, const CloneFileList &files, char *cancel)
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      FFolders(folders), FFiles(files), FCancel(cancel ? cancel : &FOwnCancel)
+{
+    setObjectName(QStringLiteral("CopyFileForm"));
+    setWindowTitle(QStringLiteral("Cloning  Duvo\u2122 "));
+    setModal(true);
+    FSourceIp = sourceIp.toStdString();
+    FTargetIp = targetIp.toStdString();
+    FFolderTotal = folderCount.toInt();
+    FFileTotal = fileCount.toInt();
+
+    auto *source = new QGroupBox(QStringLiteral("Source"), this);
+    lblSourceIP = valueLabel("lblSourceIP", sourceIp, source);
+    lblSourceDevice = valueLabel("lblSourceDevice", sourceType + QStringLiteral("   ID:  ") + sourceId, source);
+    auto *sg = new QGridLayout(source);
+    sg->addWidget(new QLabel(QStringLiteral("IP:"), source), 0, 0);
+    sg->addWidget(lblSourceIP, 0, 1);
+    sg->addWidget(new QLabel(QStringLiteral("Device:"), source), 1, 0);
+    sg->addWidget(lblSourceDevice, 1, 1);
+    sg->setColumnStretch(1, 1);
+
+    auto *target = new QGroupBox(QStringLiteral("Target"), this);
+    lblTargetIP = valueLabel("lblTargetIP", targetIp, target);
+    lblTargetDevice = valueLabel("lblTargetDevice", targetType + QStringLiteral("   ID:  ") + targetId, target);
+    auto *tg = new QGridLayout(target);
+    tg->addWidget(new QLabel(QStringLiteral("IP:"), target), 0, 0);
+    tg->addWidget(lblTargetIP, 0, 1);
+    tg->addWidget(new QLabel(QStringLiteral("Device:"), target), 1, 0);
+    tg->addWidget(lblTargetDevice, 1, 1);
+    tg->setColumnStretch(1, 1);
+
+    auto *status = new QGroupBox(QStringLiteral("Status"), this);
+    lblFolders = valueLabel("lblFolders", QStringLiteral("Folders: ") + folderCount, status);
+    lblFiles = valueLabel("lblFiles", QStringLiteral("Protocols: ") + fileCount, status);
+    lblAction = valueLabel("lblAction", QStringLiteral("-"), status);
+    lblDetail = valueLabel("lblDetail", QStringLiteral("-"), status);
+    auto *st = new QGridLayout(status);
+    st->addWidget(lblFolders, 0, 0);
+    st->addWidget(lblFiles, 0, 1);
+    st->addWidget(new QLabel(QStringLiteral("Action:"), status), 1, 0);
+    st->addWidget(lblAction, 1, 1);
+    st->addWidget(new QLabel(QStringLiteral("Detail:"), status), 2, 0);
+    st->addWidget(lblDetail, 2, 1);
+    st->setColumnStretch(1, 1);
+
+    btnCancel = new QPushButton(QStringLiteral("Cancel Cloning"), this);
+    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    connect(btnCancel, &QPushButton::clicked, this, &TCopyFileForm::btnCancelClick);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(btnCancel);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(source);
+    layout->addWidget(target);
+    layout->addWidget(status);
+    layout->addLayout(buttons);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(500);
+    connect(Timer1, &QTimer::timeout, this, &TCopyFileForm::Timer1Timer);
+    Timer1->start();
+    adjustSize();
+}
+
+TCopyFileForm::~TCopyFileForm()
+{
+    Timer1->stop();
+    FOps.fetchedProtocol().release();
+}
+
+void TCopyFileForm::Timer1Timer()
+{
+    Timer1->stop();
+    FRunning = true;
+    duvo::RunCloneCopy(FOps, FSourceIp, FTargetIp, FFolders, FFiles, FFolderTotal, FFileTotal, *FCancel, *this);
+    FRunning = false;
+    FDone = true;
+    done(QDialog::Rejected);
+}
+
+void TCopyFileForm::setAction(const QString &text) { lblAction->setText(text); }
+void TCopyFileForm::setDetail(const QString &text) { lblDetail->setText(text); }
+
+void TCopyFileForm::pressCancel(char &cancel)
+{
+    cancel = 1;
+    btnCancelClick();
+}
+
+void TCopyFileForm::btnCancelClick()
+{
+    *FCancel = 1;
+    btnCancel->setEnabled(false);
+    lblAction->setText(QStringLiteral("cancelling..."));
+}
+
+void TCopyFileForm::closeEvent(QCloseEvent *event)
+{
+    // A close request is a cancel: the run stops at its next check and closes the window.
+    if (FDone || !FRunning) {
+        if (!FDone)
+            *FCancel = 1;
+        FDone = true;
+        Timer1->stop();
+        event->accept();
+        return;
+    }
+    event->ignore();
+    btnCancelClick();
+}
+
+void TCopyFileForm::reject()
+{
+    if (FDone || !FRunning) {
+        if (!FDone)
+            *FCancel = 1;
+        FDone = true;
+        Timer1->stop();
+        QDialog::reject();
+        return;
+    }
+    btnCancelClick();
+}
