@@ -208,6 +208,7 @@ int main(int argc, char **argv)
         const double per10 = ourBuildMs(ws10, lab, 10, nullptr) / 10;
         std::printf("cost per instrument at 40 vs 10 instruments: %.2f (target <= 1.3)\n", (ours / 40) / per10);
     }
+    DuvoFileMgrForm = browser.get();  // the search reads the kept browser's records
 
     for (const char *text : {"*", "PCR1?"}) {
         size_t floorRows = 0;

@@ -6,10 +6,14 @@
 #include "duvosim/SimInstrument.h"
 #include "link/CommandDocs.h"
 #include "link/Workstation.h"
+#include "protocols/CyclerStepList.h"
+#include "protocols/ProtocolEditing.h"
 #include "protocols/forms/BrowseWindows.h"
+#include "protocols/forms/TProtocolEditorForm.h"
 #include "protocols/forms/TDuvoFileMgrForm.h"
 #include "protocols/forms/TProtNavForm.h"
 #include "GuiTest.h"
+#include "ModalWindow.h"
 #include "ScriptedPrompts.h"
 #include "SimulatedLab.h"
 
@@ -135,6 +139,7 @@ private slots:
         setUpDrive(lab.instrument(0));
         ScriptedPrompts prompts;
         QStringList opened;
+        DeviceProtocolEditorFactory editor = DeviceProtocolEditor();
         DeviceProtocolEditor() = [&](QWidget *owner, const QString &xml, const QString &name, const QString &folder,
                                      const QString &ip) -> QDialog * {
             opened << xml << name << folder << ip;
@@ -152,7 +157,28 @@ private slots:
         QCOMPARE(lab.requestBytes(0), std::vector<std::string>({GetProtocol_doc("MIXED", "AB1")}));
         QCOMPARE(opened, QStringList({"<Protocol><Name>Ab1</Name></Protocol>", "AB1", "MIXED",
                                       QString::fromStdString(lab.address(0))}));
-        DeviceProtocolEditor() = nullptr;
+        DeviceProtocolEditor() = std::move(editor);
+
+        // The real editor: the fetched protocol, from the device, in its folder.
+        CyclerStepList steps;
+        ProtocolNew(steps);
+        std::string document;
+        steps.WriteProtocolXml(QStringLiteral("PCR1"), document);
+        lab.instrument(0).putProtocol("DATA", "PCR1", document);
+        QString folderText;
+        bool importOn = true;
+        auto watch = onNextModal<TProtocolEditorForm>([&](TProtocolEditorForm *e) {
+            folderText = e->lblFolder->text();
+            importOn = e->btnImport->isEnabled();
+            e->reject();
+        });
+        f.ListBox1->setCurrentRow(3);
+        f.ListBox2->setCurrentRow(0);
+        QVERIFY(clickButton(&f, QStringLiteral("btnViewProtocol")));
+        QVERIFY(watch->acted());
+        QCOMPARE(folderText, QStringLiteral("Folder: DATA"));
+        QVERIFY(!importOn);
+        QVERIFY(prompts.asked().isEmpty());  // no password asked for the protected folder
     }
 
     void instrumentWithNoFolders()

@@ -115,6 +115,8 @@ public slots:
     // -- Navigator, network browser, folder security (DOzerAvirAdedBrowse.cpp)
     // "Navigate Protocols": the network protocol browser with no copy target.
     void btnNavigateClick();
+    // "Folder Security": the device picker, then TChangePWForm for the picked device.
+    void btnSetChangePWClick();
 
     // -- Copy manager and load from disk (DOzerAvirAdedCopy.cpp)
     // The copy manager, preselecting the second device when the list holds exactly two.

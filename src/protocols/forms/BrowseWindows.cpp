@@ -1,4 +1,5 @@
 #include "protocols/forms/BrowseWindows.h"
+#include "protocols/forms/TProtocolEditorForm.h"
 
 #include <memory>
 
@@ -18,7 +19,10 @@ IpWindowFactory &CopyProtocolFormFactory()
 
 DeviceProtocolEditorFactory &DeviceProtocolEditor()
 {
-    static DeviceProtocolEditorFactory factory;
+    static DeviceProtocolEditorFactory factory = [](QWidget *owner, const QString &protocolXml, const QString &name,
+                                                    const QString &folder, const QString &ip) -> QDialog * {
+        return new TProtocolEditorForm(owner, false, protocolXml, true, QString(), name, folder, ip);
+    };
     return factory;
 }
 

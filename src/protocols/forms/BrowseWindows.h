@@ -1,7 +1,8 @@
 #pragma once
 // The windows the navigator and the browser open that live in other parts of the program.
-// Each is made through a factory that its own part fills at start-up; while a factory is
-// empty, the button that opens its window stays disabled.
+// Each is made through a factory: the copy and disk managers' parts fill theirs at start-up
+// (while one is empty, the button that opens its window stays disabled); the editor's is
+// filled from the start. Tests may put their own in.
 //
 //   duvo::LoadProtoDskFormFactory() = [](QWidget *owner, const QString &ip) {
 //       return new TLoadProtoDskForm(owner, ip);
@@ -23,7 +24,8 @@ IpWindowFactory &LoadProtoDskFormFactory();
 IpWindowFactory &CopyProtocolFormFactory();
 
 // The protocol editor on a protocol fetched from an instrument: TProtocolEditorForm (Owner,
-// NewProtocol false, ProtocolXml, FromDevice true, no save file name, Name, Folder, IP).
+// NewProtocol false, ProtocolXml, FromDevice true, no save file name, Name, Folder, IP) unless
+// another is put in.
 using DeviceProtocolEditorFactory = std::function<QDialog *(QWidget *owner, const QString &protocolXml,
                                                             const QString &name, const QString &folder,
                                                             const QString &ip)>;

@@ -128,14 +128,26 @@ void TSearchForm::btnSearchProtocolClick()
         }
     }
     if (!FClosing) {
-        QList<QTreeWidgetItem *> rows;
+        // The rows go in in batches, with a look at pending events between them once a slice
+        // of time is used up, so a large result keeps the window painting.
+        QList<QTreeWidgetItem *> rows, batch;
         rows.reserve(qsizetype(search.matches().size()));
         for (size_t at : search.matches()) {
             const VLMGRFILES_T &r = records[at];
-            rows.append(new QTreeWidgetItem(
-                {QString::fromStdString(r.ip), QString::fromStdString(r.folder), QString::fromStdString(r.file)}));
+            auto *row = new QTreeWidgetItem(
+                {QString::fromStdString(r.ip), QString::fromStdString(r.folder), QString::fromStdString(r.file)});
+            rows.append(row);
+            batch.append(row);
+            if (batch.size() >= 2000) {
+                ResultView1->addTopLevelItems(batch);
+                batch.clear();
+                if (slice.elapsed() >= SliceMs) {
+                    QCoreApplication::processEvents();
+                    slice.restart();
+                }
+            }
         }
-        ResultView1->addTopLevelItems(rows);
+        ResultView1->addTopLevelItems(batch);
         if (!rows.isEmpty()) {
             ResultView1->setCurrentItem(rows.first());
             ResultView1->setFocus();
