@@ -5,7 +5,7 @@
 // in the same run, a plain blocking socket client replays the requests the window sent, in
 // order, against instruments set up afresh. Prints ours/raw and the longest delay a 10 ms
 // timer saw while the window worked.
-//   bench_copy [--lab 127.0.205] [--replay-lab 127.0.206]
+//   bench_copy [--lab 127.0.205] [--replay-lab 127.0.206] [--folders 37] [--files 40]
 
 #include "common/Prompts.h"
 #include "duvosim/SimLab.h"
@@ -21,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <chrono>
 #include <cstdio>
@@ -35,14 +36,15 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Every box answered: the copy mode with its first choice (skip), everything else with OK.
+// Every box answered: the copy mode with "Overwrite same named files" (no report window),
+// everything else with OK.
 class BenchPrompts final : public duvo::Prompts {
 public:
     duvo::PromptAnswer ask(const duvo::PromptRequest &request) override
     {
         duvo::PromptAnswer a;
         a.button = duvo::Ok;
-        a.radio = request.kind == duvo::PromptKind::Task ? 0 : -1;
+        a.radio = request.kind == duvo::PromptKind::Task ? 1 : -1;
         if (request.kind != duvo::PromptKind::Task)
             ++unexpected;
         return a;
@@ -96,13 +98,16 @@ QString fileName(int f, int j) { return QStringLiteral("P%1X%2").arg(f, 2, 10, Q
 
 // The source: SYSTEM, SHARED and RECENT as made at the factory, 37 folders more (every fifth
 // secure), all 40 filled to 40 protocols.
+int Folders = 37;  // besides SYSTEM, SHARED and RECENT
+int Files = 40;
+
 void fillSource(duvosim::SimInstrument &in)
 {
-    for (int f = 0; f < 37; ++f)
+    for (int f = 0; f < Folders; ++f)
         in.makeFolder(folderName(f).toStdString(), f % 5 == 0 ? "PW" + std::to_string(f) : std::string());
     int variant = 0;
     for (const duvosim::SimFolder &folder : in.folders()) {
-        for (int j = static_cast<int>(folder.files.size()); j < 40; ++j) {
+        for (int j = static_cast<int>(folder.files.size()); j < Files; ++j) {
             const QString name = fileName(variant % 100, j);
             in.putProtocol(folder.name, name.toStdString(), protocolText(name, variant++));
         }
@@ -257,6 +262,10 @@ int main(int argc, char **argv)
             base = argv[i + 1];
         else if (std::string(argv[i]) == "--replay-lab")
             replayBase = argv[i + 1];
+        else if (std::string(argv[i]) == "--folders")
+            Folders = std::max(0, std::min(37, std::atoi(argv[i + 1])));
+        else if (std::string(argv[i]) == "--files")
+            Files = std::max(1, std::min(40, std::atoi(argv[i + 1])));
     }
     BenchPrompts prompts;
     duvo::PromptsScope scope(&prompts);

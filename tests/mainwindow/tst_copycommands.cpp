@@ -4,6 +4,7 @@
 
 #include "link/Workstation.h"
 #include "mainwindow/forms/DOzerAvirAded.h"
+#include "protocols/forms/BrowseWindows.h"
 #include "protocols/forms/TCopyProtocolForm.h"
 #include "protocols/forms/TLoadProtoDskForm.h"
 #include "GuiTest.h"
@@ -64,6 +65,20 @@ private slots:
     {
         qputenv("XDG_CONFIG_HOME", FConfig.path().toUtf8());
         qputenv("DUVO_NO_SLEEP_INHIBITOR", "1");
+    }
+
+    // The navigator's "Load from Disk" and the browser's "Copy Files" open these windows.
+    void factoriesOfTheNavigatorAndTheBrowser()
+    {
+        ScriptedPrompts prompts;
+        Workstation ws;
+        QVERIFY(LoadProtoDskFormFactory());
+        QVERIFY(CopyProtocolFormFactory());
+        std::unique_ptr<QDialog> load(LoadProtoDskFormFactory()(nullptr, QString()));
+        std::unique_ptr<QDialog> copy(CopyProtocolFormFactory()(nullptr, QString()));
+        QVERIFY(qobject_cast<TLoadProtoDskForm *>(load.get()));
+        QVERIFY(qobject_cast<TCopyProtocolForm *>(copy.get()));
+        QVERIFY(prompts.asked().isEmpty());
     }
 
     void preselection_data()

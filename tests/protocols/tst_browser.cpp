@@ -141,7 +141,7 @@ private slots:
         QCOMPARE(DuvoFileMgrForm, &f);
         f.TCPClient1.setTimeout(2000);
         QVERIFY(!f.btnViewProtocol->isEnabled() && !f.btnSearchProtocol->isEnabled());
-        QVERIFY(!f.btnCopyDBDuvo->isEnabled());  // no copy manager in this program yet
+        QVERIFY(f.btnCopyDBDuvo->isEnabled());  // the copy manager is part of the program
         f.Timer1Timer();
         const std::string a = lab.sim.address(0), b = lab.sim.address(1), c = lab.sim.address(2);
         QCOMPARE(treeTexts(f.DuvoTree1),
@@ -290,6 +290,7 @@ private slots:
         Workstation ws;
         fillDevices(ws, lab.sim, devices);
         QStringList handed;
+        const IpWindowFactory copyManager = CopyProtocolFormFactory();
         CopyProtocolFormFactory() = [&](QWidget *owner, const QString &ip) -> QDialog * {
             handed << ip;
             auto *d = new QDialog(owner);
@@ -312,7 +313,7 @@ private slots:
         QCOMPARE(int(treeTexts(f.DuvoTree1).size()), nodes);
         QCOMPARE(lab.sim.requestBytes(0).front(), DirFolders_doc());
         QCOMPARE(f.FFileRecords.size(), devices == 3 ? size_t(6) : size_t(3));
-        CopyProtocolFormFactory() = nullptr;
+        CopyProtocolFormFactory() = copyManager;
     }
 
     void search()

@@ -5,13 +5,17 @@
 #include "protocols/forms/TCopyProtocolForm.h"
 #include "protocols/ProtocolFile.h"
 #include "link/Workstation.h"
+#include "mainwindow/forms/TDestinationForm.h"
+#include "protocols/forms/TFolderNameForm.h"
 #include "GuiTest.h"
+#include "ModalWindow.h"
 #include "ScriptedPrompts.h"
 #include "SimulatedLab.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -217,6 +221,52 @@ private slots:
         QCOMPARE(picker.calls.first().caption, QStringLiteral("Select Source Device"));
     }
 
+    // The real picker selects its item 0 as soon as it is built; a Cancel must not leave
+    // that choice in the pane's index.
+    void realPickerCancelLeavesNothingExcluded()
+    {
+        Lab lab(3);
+        QVERIFY(lab.sim.started());
+        ScriptedPrompts prompts;
+        TCopyProtocolForm form(nullptr, lab.ip(1));
+        QCOMPARE(form.FTargetIndex, 1);
+        QString caption;
+        {
+            auto watch = onNextModal<TDestinationForm>([&](TDestinationForm *d) {
+                caption = d->windowTitle();
+                QTest::mouseClick(d->btnCancel, Qt::LeftButton);
+            });
+            QVERIFY(clickButton(&form, "btnSource"));
+            QVERIFY(watch->acted());
+        }
+        QCOMPARE(caption, QStringLiteral("Select Source Device"));
+        QCOMPARE(form.FSourceIndex, -1);
+        int offered = -1;
+        {
+            auto watch = onNextModal<TDestinationForm>([&](TDestinationForm *d) {
+                offered = d->ListBox1->count();
+                QTest::mouseClick(d->btnCancel, Qt::LeftButton);
+            });
+            QVERIFY(clickButton(&form, "btnTarget"));
+            QVERIFY(watch->acted());
+        }
+        QCOMPARE(offered, 3);
+        // OK takes the picker's current device (device 0: the Target's own is left out).
+        {
+            auto watch = onNextModal<TDestinationForm>([&](TDestinationForm *d) {
+                offered = d->ListBox1->count();
+                QTest::mouseClick(d->btnOk, Qt::LeftButton);
+            });
+            QVERIFY(clickButton(&form, "btnSource"));
+            QVERIFY(watch->acted());
+        }
+        QCOMPARE(offered, 2);
+        QCOMPARE(form.FSourceIndex, 0);
+        QCOMPARE(form.FSourceIP(), lab.ip(0));
+        QCOMPARE(form.sourcePane().count(), 4);
+        QVERIFY(prompts.asked().isEmpty());
+    }
+
     void buttonStates()
     {
         Lab lab(2);
@@ -330,22 +380,27 @@ private slots:
     {
         Lab lab(2);
         QVERIFY(lab.sim.started());
-        lab.sim.addFault(0, {duvosim::FaultKind::ErrorReply, "DelFile", 9, "Locked"});
+        lab.sim.instrument(0).putProtocol("DATA", "PCR5", "<Root>5</Root>");
+        duvosim::SimFault fault{duvosim::FaultKind::ErrorReply, "DelFile", 9, "Locked"};
+        fault.after = 1;  // the first delete goes through, the second fails
+        lab.sim.addFault(0, fault);
         ScriptedPrompts prompts;
         TCopyProtocolForm form(nullptr, lab.ip(1));
         form.sourcePane().setSelected(rowOf(form.sourcePane(), "DATA"));
         form.ListBox1Click();
         prompts.answer(Ok, QStringLiteral("Do you want to delete DATA and all its contents?"), QStringLiteral("Delete Folder"));
         prompts.answerInput(QStringLiteral("AB12"));
+        prompts.answerInput(QStringLiteral("AB12"));
         prompts.answer(Ok, QStringLiteral("Locked"));
-        prompts.answer(Ok, QStringLiteral("There was an error deleting file PCR1!"));
+        prompts.answer(Ok, QStringLiteral("There was an error deleting file PCR2!"));
         lab.sim.clearRequests();
         QVERIFY(clickButton(&form, "btnDelDir1"));
         QCOMPARE(prompts.pending(), 0);
         const QStringList req = sent(lab.sim, 0);
-        QCOMPARE(req.filter(QStringLiteral("DelFile")), QStringList{"DelFile DATA/PCR1"});
-        QVERIFY(req.filter(QStringLiteral("Rd")).isEmpty());
+        QCOMPARE(req.filter(QStringLiteral("DelFile")), (QStringList{"DelFile DATA/PCR1", "DelFile DATA/PCR2"}));
+        QVERIFY(req.filter(QRegularExpression("^Rd")).isEmpty());
         QVERIFY(lab.sim.instrument(0).folder("DATA"));
+        QVERIFY(lab.sim.instrument(0).protocol("DATA", "PCR5"));
     }
 
     void deleteWithNothingSelectedSendsNothing()
@@ -371,20 +426,30 @@ private slots:
         QVERIFY(lab.sim.started());
         ScriptedPrompts prompts;
         TCopyProtocolForm form(nullptr, lab.ip(1));
-        prompts.answerInput(QStringLiteral("newone"));
-        prompts.answerInput(QString());
+        auto typeName = [](const char *name) {
+            return onNextModal<TFolderNameForm>([name](TFolderNameForm *d) {
+                QTest::keyClicks(d->edtFolder1, QLatin1String(name));
+                QTest::mouseClick(d->btnOk, Qt::LeftButton);
+            });
+        };
         lab.sim.clearRequests();
-        QVERIFY(clickButton(&form, "btnNewDir1"));
+        {
+            auto watch = typeName("newone");
+            QVERIFY(clickButton(&form, "btnNewDir1"));
+            QVERIFY(watch->acted());
+        }
         QStringList req = sent(lab.sim, 0);
         QCOMPARE(req.filter(QRegularExpression("^(Md|SetAttrValue)")),
                  (QStringList{"Md NEWONE", "SetAttrValue NEWONE password "}));
         QVERIFY(form.sourcePane().present(QStringLiteral("NEWONE")));
-        prompts.answerInput(QStringLiteral("open"));
-        prompts.answerInput(QString());
         prompts.answer(Ok, QStringLiteral("Folder OPEN exsits already.  Please select a different folder name!"),
                        QStringLiteral("Information"));
         lab.sim.clearRequests();
-        QVERIFY(clickButton(&form, "btnNewDir1"));
+        {
+            auto watch = typeName("open");
+            QVERIFY(clickButton(&form, "btnNewDir1"));
+            QVERIFY(watch->acted());
+        }
         QVERIFY(lab.sim.requests(0).empty());
         QCOMPARE(prompts.pending(), 0);
     }

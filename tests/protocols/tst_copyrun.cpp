@@ -292,7 +292,9 @@ private slots:
     {
         CopyLab lab;
         QVERIFY(lab.sim.started());
-        lab.sim.addFault(0, {duvosim::FaultKind::ErrorReply, "GetProtocol", 5, "Simulated error", 0, 1});
+        duvosim::SimFault fault{duvosim::FaultKind::ErrorReply, "GetProtocol", 5, "Simulated error"};
+        fault.name = "OPEN/PCR3";  // only this file's retrieval fails
+        lab.sim.addFault(0, fault);
         ScriptedPrompts prompts;
         prompts.answer(Ok, QStringLiteral("Simulated error"), QStringLiteral("Error GetProtocol"));
         prompts.answer(Ok, QStringLiteral("There was an error retrieving OPEN/PCR3.  Do you want to continue?"),

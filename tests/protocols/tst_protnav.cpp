@@ -100,7 +100,7 @@ private slots:
         TProtNavForm &f = *nav.form;
         QCOMPARE(ProtNavForm, &f);
         QVERIFY(f.btnBrowse->isEnabled());
-        QVERIFY(!f.btnLoadFromDisk->isEnabled());  // no disk manager in this program yet
+        QVERIFY(f.btnLoadFromDisk->isEnabled());  // the disk manager is part of the program
         QVERIFY(waitFor([&] { return f.ListBox1->count() == 5 && f.ListBox2->count() == 7; }, 5000));
         QCOMPARE(texts(f.ListBox1), QStringList({folderItem("SYSTEM"), folderItem("SHARED"), folderItem("RECENT"),
                                                  folderItem("DATA", true), folderItem("Mixed")}));

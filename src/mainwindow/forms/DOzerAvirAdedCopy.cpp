@@ -3,10 +3,24 @@
 #include "mainwindow/forms/DOzerAvirAded.h"
 
 #include "mainwindow/AutoRefreshPause.h"
+#include "protocols/forms/BrowseWindows.h"
 #include "protocols/forms/TCopyProtocolForm.h"
 #include "protocols/forms/TLoadProtoDskForm.h"
 
+#include <QtGlobal>
 #include <memory>
+
+// The navigator's "Load from Disk" and the browser's "Copy Files" open these two windows.
+static void installCopyWindowFactories()
+{
+    duvo::LoadProtoDskFormFactory() = [](QWidget *owner, const QString &ip) -> QDialog * {
+        return new TLoadProtoDskForm(owner, ip);
+    };
+    duvo::CopyProtocolFormFactory() = [](QWidget *owner, const QString &ip) -> QDialog * {
+        return new TCopyProtocolForm(owner, ip);
+    };
+}
+Q_CONSTRUCTOR_FUNCTION(installCopyWindowFactories)
 
 void DOzerAvirAded::btnCopyProtocolClick()
 {

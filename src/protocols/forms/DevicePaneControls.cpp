@@ -72,6 +72,7 @@ DevicePaneControls::DevicePaneControls(QGroupBox *box, const QString &role, cons
     list->setObjectName(names.value(6));
     list->setToolTip(QStringLiteral("Select with checkmark items to copy"));
     list->setMinimumHeight(260);
+    list->useItemMarkup();
     list->bind(&model);
     outer->addWidget(list, 1);
     connect(&model, &duvo::ProtocolPaneModel::folderTextChanged, lblWorkFolder, &QLabel::setText);

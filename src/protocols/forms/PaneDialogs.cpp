@@ -3,20 +3,27 @@
 #include "common/Prompts.h"
 #include "common/TaskDialog.h"
 #include "link/Workstation.h"
+#include "mainwindow/forms/TDestinationForm.h"
 #include "mainwindow/forms/TEditorForm.h"
+#include "protocols/forms/TFolderNameForm.h"
+#include "protocols/forms/TProtocolEditorForm.h"
 #include "protocols/ProtocolFile.h"
 
 #include <QFileInfo>
+
+#include <memory>
 
 using namespace duvo;
 
 bool PickDeviceWithDestinationForm(QWidget *owner, int *outIndex, int excludedIndex, const QString &caption)
 {
-    Q_UNUSED(owner);
-    Q_UNUSED(outIndex);
-    Q_UNUSED(excludedIndex);
-    Q_UNUSED(caption);
-    return false;
+    std::unique_ptr<TDestinationForm> picker;
+    if (excludedIndex >= 0)
+        picker = std::make_unique<TDestinationForm>(owner, outIndex, excludedIndex, false);
+    else
+        picker = std::make_unique<TDestinationForm>(owner, outIndex, false);
+    picker->setWindowTitle(caption);
+    return picker->exec() == QDialog::Accepted;
 }
 
 bool AskCopyMode(TaskDialog &dialog, bool &skip)
@@ -36,15 +43,11 @@ bool AskCopyMode(TaskDialog &dialog, bool &skip)
 
 bool AskNewFolder(QWidget *owner, QString &name, QString &password)
 {
-    Q_UNUSED(owner);
-    const auto typed = Prompts::input(QStringLiteral("New Folder"), QStringLiteral("Folder name:"));
-    if (!typed)
+    auto dialog = std::make_unique<TFolderNameForm>(owner);
+    if (dialog->exec() != QDialog::Accepted)
         return false;
-    name = TypedNameText(*typed, NewFolderNameLength);
-    const auto pw = Prompts::input(QStringLiteral("New Folder"), QStringLiteral("Password:"), {}, true);
-    if (!pw)
-        return false;
-    password = TypedNameText(*pw, FolderPasswordLength);
+    name = dialog->folderName();
+    password = dialog->password();
     return !name.isEmpty();
 }
 
@@ -75,13 +78,8 @@ bool SaveFetchedProtocol(FetchedProtocol &fetched, const QString &path)
 static void openProtocolEditor(QWidget *owner, const QString &xml, bool fromDevice, const QString &saveFileName,
                                const QString &name, const QString &folder, const QString &ip)
 {
-    Q_UNUSED(owner);
-    Q_UNUSED(xml);
-    Q_UNUSED(fromDevice);
-    Q_UNUSED(saveFileName);
-    Q_UNUSED(name);
-    Q_UNUSED(folder);
-    Q_UNUSED(ip);
+    auto editor = std::make_unique<TProtocolEditorForm>(owner, false, xml, fromDevice, saveFileName, name, folder, ip);
+    editor->exec();
 }
 
 ProtocolEditorOpener &ProtocolEditorOpening()
@@ -99,7 +97,6 @@ void ShowProtocolEditor(QWidget *owner, const QString &xml, bool fromDevice, con
 
 void ShowReportText(QWidget *owner, const QString &text)
 {
-    auto *viewer = new TEditorForm(owner, text, true);
+    auto viewer = std::make_unique<TEditorForm>(owner, text, true);
     viewer->exec();
-    delete viewer;
 }

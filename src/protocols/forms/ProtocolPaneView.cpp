@@ -1,5 +1,6 @@
 #include "protocols/forms/ProtocolPaneView.h"
 
+#include "common/forms/ItemMarkupDelegate.h"
 #include "protocols/ProtocolPane.h"
 
 #include <QKeyEvent>
@@ -8,7 +9,7 @@
 
 namespace {
 
-// Draws an item's text without its markup.
+// Draws a disk file's name as it is (names are not markup).
 class PlainItemDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
@@ -38,6 +39,15 @@ ProtocolPaneView::ProtocolPaneView(QWidget *parent) : QListView(parent)
     setUniformItemSizes(true);
     setItemDelegate(new PlainItemDelegate(this));
     connect(this, &QAbstractItemView::clicked, this, [this](const QModelIndex &) { emit itemClicked(); });
+}
+
+void ProtocolPaneView::useItemMarkup()
+{
+    auto *delegate = new duvo::ItemMarkupDelegate(this);
+    delegate->setItemHeight(20);
+    QAbstractItemDelegate *old = itemDelegate();
+    setItemDelegate(delegate);
+    delete old;
 }
 
 void ProtocolPaneView::showSelected(int row)

@@ -15,6 +15,9 @@ class ProtocolPaneView : public QListView {
 public:
     explicit ProtocolPaneView(QWidget *parent = nullptr);
 
+    // Items drawn by the item-markup delegate (instrument panes), 20 pixels high.
+    void useItemMarkup();
+
     // Binds a model that has selected()/setSelected() and selectedChanged (both pane models).
     template <typename Model>
     void bind(Model *model)

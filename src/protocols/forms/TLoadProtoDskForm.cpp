@@ -192,6 +192,9 @@ void TLoadProtoDskForm::buildDiskPane()
 
     FDirModel = new QFileSystemModel(this);
     FDirModel->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
+    // The tree is read when it is opened, as a directory list is: watching every folder shown
+    // would re-sort busy folders (a temporary folder) on every change, under a running load.
+    FDirModel->setOption(QFileSystemModel::DontWatchForChanges, true);
     FDirModel->setRootPath(QStringLiteral("/"));
     DirectoryListBoxEx1 = new QTreeView(GroupBox1);
     DirectoryListBoxEx1->setObjectName(QStringLiteral("DirectoryListBoxEx1"));
