@@ -2,6 +2,7 @@
 // files that must be refused before anything is formatted or sent.
 
 #include "maintenance/forms/MaintenanceHooks.h"
+#include "maintenance/forms/TCloneForm.h"
 #include "maintenance/forms/TLoadVDUForm.h"
 #include "maintenance/forms/TVDUBrowseForm.h"
 #include "maintenance/CloneListing.h"
@@ -14,6 +15,7 @@
 
 #include <QCryptographicHash>
 #include <QElapsedTimer>
+#include <QCheckBox>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
@@ -62,7 +64,7 @@ bool writePackage(const std::string &ip, const QString &path)
 }
 
 struct LoadLab {
-    SimulatedLab lab{"127.0.213", 2};
+    SimulatedLab lab{"127.0.213", 3};
     Workstation ws;
     QTemporaryDir dir;
     ScriptedPrompts prompts;
@@ -78,6 +80,7 @@ struct LoadLab {
     ~LoadLab()
     {
         maintenance::PickDevice() = nullptr;
+        maintenance::PickTargets() = nullptr;
         maintenance::ViewProtocol() = nullptr;
     }
     QString path() const { return dir.filePath(QStringLiteral("a.vdu")); }
@@ -98,6 +101,8 @@ class TestVduLoad : public QObject {
 private slots:
     void loadsOntoAnotherInstrument();
     void cancelAtTheFormatQuestionSendsNothing();
+    void activeTargetIsRefused();
+    void clonesTheLoadedTarget();
     void browserViewsAStoredProtocol();
     void refusedFileFormatsNothing();
     void hostileFiles_data();
@@ -143,6 +148,60 @@ void TestVduLoad::cancelAtTheFormatQuestionSendsNothing()
     QVERIFY(clickButton(&f, QStringLiteral("btnStartVDU")));
     QCOMPARE(c.prompts.asked().size(), 2);  // the open dialog and the question
     QVERIFY(c.lab.requests(1).empty());
+}
+
+void TestVduLoad::activeTargetIsRefused()
+{
+    LoadLab c;
+    QVERIFY2(c.lab.started(), c.lab.error().c_str());
+    QVERIFY(writePackage(c.lab.address(0), c.path()));
+    c.ws.FDeviceList.at(1)->runState = "Running";
+    TLoadVDUForm f(nullptr);
+    c.prompts.answerPath(c.path());
+    QVERIFY(clickButton(&f, QStringLiteral("btnLoadVDU")));
+    c.prompts.answer(Ok, QStringLiteral("The selected Target is still active!  Please stop the Device before selection."),
+                     QStringLiteral("Information"));
+    QVERIFY(clickButton(&f, QStringLiteral("btnTarget")));
+    QCOMPARE(c.prompts.pending(), 0);
+    QVERIFY(!f.btnStartVDU->isEnabled());
+    QCOMPARE(f.lblIP->text(), QStringLiteral("-"));
+}
+
+void TestVduLoad::clonesTheLoadedTarget()
+{
+    LoadLab c;
+    QVERIFY2(c.lab.started(), c.lab.error().c_str());
+    QVERIFY(writePackage(c.lab.address(0), c.path()));
+    c.lab.clearRequests();
+    int excluded = -1;
+    maintenance::PickTargets() = [&](QWidget *, int *source) {
+        excluded = *source;
+        c.ws.FDeviceList.at(2)->selected = 1;
+        return true;
+    };
+    TLoadVDUForm f(nullptr);
+    QVERIFY(openAndPick(c, f, c.path()));
+    f.chkClone->setChecked(true);
+    f.onClone = [&](TCloneForm &clone) {
+        auto *poll = new QTimer(&clone);
+        QObject::connect(poll, &QTimer::timeout, &clone, [&clone, poll] {
+            if (!clone.listed())
+                return;
+            poll->stop();
+            QTest::mouseClick(clone.btnClone, Qt::LeftButton);
+            static_cast<QDialog &>(clone).reject();
+        });
+        poll->start(20);
+    };
+    c.prompts.answer(Ok, QStringLiteral("Format the Target"));
+    c.prompts.answer(Ok, QStringLiteral("Are you sure you want to start cloning?"), QStringLiteral("vDuvo"));
+    c.prompts.answer(Ok, QStringLiteral("Cloning Completed!"));
+    c.prompts.answer(Ok, QStringLiteral("Virtual Duvo File Loading Completed!"));
+    QVERIFY(clickButton(&f, QStringLiteral("btnStartVDU")));
+    QCOMPARE(c.prompts.pending(), 0);
+    QCOMPARE(excluded, 1);
+    QCOMPARE(userContent(c.lab.instrument(2)), userContent(c.lab.instrument(0)));
+    QVERIFY(c.lab.requests(0).empty());
 }
 
 void TestVduLoad::browserViewsAStoredProtocol()
