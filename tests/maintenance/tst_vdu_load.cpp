@@ -3,6 +3,7 @@
 
 #include "maintenance/forms/MaintenanceHooks.h"
 #include "maintenance/forms/TCloneForm.h"
+#include "protocols/forms/TProtocolEditorForm.h"
 #include "maintenance/forms/TLoadVDUForm.h"
 #include "maintenance/forms/TVDUBrowseForm.h"
 #include "maintenance/CloneListing.h"
@@ -68,6 +69,7 @@ struct LoadLab {
     Workstation ws;
     QTemporaryDir dir;
     ScriptedPrompts prompts;
+    maintenance::ViewProtocolFn editor = maintenance::ViewProtocol();
     LoadLab()
     {
         fillSource(lab.instrument(0));
@@ -81,7 +83,7 @@ struct LoadLab {
     {
         maintenance::PickDevice() = nullptr;
         maintenance::PickTargets() = nullptr;
-        maintenance::ViewProtocol() = nullptr;
+        maintenance::ViewProtocol() = editor;
     }
     QString path() const { return dir.filePath(QStringLiteral("a.vdu")); }
 };
@@ -210,6 +212,22 @@ void TestVduLoad::browserViewsAStoredProtocol()
     QVERIFY2(c.lab.started(), c.lab.error().c_str());
     QVERIFY(writePackage(c.lab.address(0), c.path()));
     QVERIFY(exec(c.path(), "update vfile_tbl set protocol='' where filename='QUICK';"));
+    {
+        // The real editor opens on the stored protocol (these short test texts are no cycler
+        // protocol, so it says so first).
+        TVDUBrowseForm b(nullptr, c.path());
+        c.prompts.answer(Ok, QStringLiteral("Error parsing passed XML file!"));
+        QString title;
+        OnModal<TProtocolEditorForm> close([&](TProtocolEditorForm *e) {
+            QTimer::singleShot(50, e, [&, e] {
+                title = e->windowTitle();
+                e->grab().save(QStringLiteral("/tmp/i16/TProtocolEditorForm_view.png"));
+                e->reject();
+            });
+        });
+        QVERIFY(clickButton(&b, QStringLiteral("btnViewProtocol")));
+        QVERIFY2(!title.isEmpty(), "the editor came up");
+    }
     std::vector<std::pair<std::string, QString>> viewed;
     maintenance::ViewProtocol() = [&](QWidget *, const std::string &doc, const QString &name) {
         viewed.emplace_back(doc, name);
@@ -236,7 +254,7 @@ void TestVduLoad::browserViewsAStoredProtocol()
     select(QStringLiteral("TEST"), QStringLiteral("QUICK"));
     QVERIFY(clickButton(&b, QStringLiteral("btnViewProtocol")));
     QCOMPARE(viewed.size(), size_t(1));
-    QCOMPARE(c.prompts.asked().size(), 0);
+    QCOMPARE(c.prompts.asked().size(), 1);
 }
 
 void TestVduLoad::refusedFileFormatsNothing()
