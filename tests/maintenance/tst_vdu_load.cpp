@@ -2,6 +2,8 @@
 // files that must be refused before anything is formatted or sent.
 
 #include "maintenance/forms/MaintenanceHooks.h"
+#include "maintenance/forms/TCloneForm.h"
+#include "protocols/forms/TProtocolEditorForm.h"
 #include "maintenance/forms/TLoadVDUForm.h"
 #include "maintenance/forms/TVDUBrowseForm.h"
 #include "maintenance/CloneListing.h"
@@ -14,6 +16,7 @@
 
 #include <QCryptographicHash>
 #include <QElapsedTimer>
+#include <QCheckBox>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
@@ -62,10 +65,11 @@ bool writePackage(const std::string &ip, const QString &path)
 }
 
 struct LoadLab {
-    SimulatedLab lab{"127.0.213", 2};
+    SimulatedLab lab{"127.0.213", 3};
     Workstation ws;
     QTemporaryDir dir;
     ScriptedPrompts prompts;
+    maintenance::ViewProtocolFn editor = maintenance::ViewProtocol();
     LoadLab()
     {
         fillSource(lab.instrument(0));
@@ -78,7 +82,8 @@ struct LoadLab {
     ~LoadLab()
     {
         maintenance::PickDevice() = nullptr;
-        maintenance::ViewProtocol() = nullptr;
+        maintenance::PickTargets() = nullptr;
+        maintenance::ViewProtocol() = editor;
     }
     QString path() const { return dir.filePath(QStringLiteral("a.vdu")); }
 };
@@ -98,6 +103,8 @@ class TestVduLoad : public QObject {
 private slots:
     void loadsOntoAnotherInstrument();
     void cancelAtTheFormatQuestionSendsNothing();
+    void activeTargetIsRefused();
+    void clonesTheLoadedTarget();
     void browserViewsAStoredProtocol();
     void refusedFileFormatsNothing();
     void hostileFiles_data();
@@ -145,12 +152,82 @@ void TestVduLoad::cancelAtTheFormatQuestionSendsNothing()
     QVERIFY(c.lab.requests(1).empty());
 }
 
+void TestVduLoad::activeTargetIsRefused()
+{
+    LoadLab c;
+    QVERIFY2(c.lab.started(), c.lab.error().c_str());
+    QVERIFY(writePackage(c.lab.address(0), c.path()));
+    c.ws.FDeviceList.at(1)->runState = "Running";
+    TLoadVDUForm f(nullptr);
+    c.prompts.answerPath(c.path());
+    QVERIFY(clickButton(&f, QStringLiteral("btnLoadVDU")));
+    c.prompts.answer(Ok, QStringLiteral("The selected Target is still active!  Please stop the Device before selection."),
+                     QStringLiteral("Information"));
+    QVERIFY(clickButton(&f, QStringLiteral("btnTarget")));
+    QCOMPARE(c.prompts.pending(), 0);
+    QVERIFY(!f.btnStartVDU->isEnabled());
+    QCOMPARE(f.lblIP->text(), QStringLiteral("-"));
+}
+
+void TestVduLoad::clonesTheLoadedTarget()
+{
+    LoadLab c;
+    QVERIFY2(c.lab.started(), c.lab.error().c_str());
+    QVERIFY(writePackage(c.lab.address(0), c.path()));
+    c.lab.clearRequests();
+    int excluded = -1;
+    maintenance::PickTargets() = [&](QWidget *, int *source) {
+        excluded = *source;
+        c.ws.FDeviceList.at(2)->selected = 1;
+        return true;
+    };
+    TLoadVDUForm f(nullptr);
+    QVERIFY(openAndPick(c, f, c.path()));
+    f.chkClone->setChecked(true);
+    f.onClone = [&](TCloneForm &clone) {
+        auto *poll = new QTimer(&clone);
+        QObject::connect(poll, &QTimer::timeout, &clone, [&clone, poll] {
+            if (!clone.listed())
+                return;
+            poll->stop();
+            QTest::mouseClick(clone.btnClone, Qt::LeftButton);
+            static_cast<QDialog &>(clone).reject();
+        });
+        poll->start(20);
+    };
+    c.prompts.answer(Ok, QStringLiteral("Format the Target"));
+    c.prompts.answer(Ok, QStringLiteral("Are you sure you want to start cloning?"), QStringLiteral("vDuvo"));
+    c.prompts.answer(Ok, QStringLiteral("Cloning Completed!"));
+    c.prompts.answer(Ok, QStringLiteral("Virtual Duvo File Loading Completed!"));
+    QVERIFY(clickButton(&f, QStringLiteral("btnStartVDU")));
+    QCOMPARE(c.prompts.pending(), 0);
+    QCOMPARE(excluded, 1);
+    QCOMPARE(userContent(c.lab.instrument(2)), userContent(c.lab.instrument(0)));
+    QVERIFY(c.lab.requests(0).empty());
+}
+
 void TestVduLoad::browserViewsAStoredProtocol()
 {
     LoadLab c;
     QVERIFY2(c.lab.started(), c.lab.error().c_str());
     QVERIFY(writePackage(c.lab.address(0), c.path()));
     QVERIFY(exec(c.path(), "update vfile_tbl set protocol='' where filename='QUICK';"));
+    {
+        // The real editor opens on the stored protocol (these short test texts are no cycler
+        // protocol, so it says so first).
+        TVDUBrowseForm b(nullptr, c.path());
+        c.prompts.answer(Ok, QStringLiteral("Error parsing passed XML file!"));
+        QString title;
+        OnModal<TProtocolEditorForm> close([&](TProtocolEditorForm *e) {
+            QTimer::singleShot(50, e, [&, e] {
+                title = e->windowTitle();
+                e->grab().save(QStringLiteral("/tmp/i16/TProtocolEditorForm_view.png"));
+                e->reject();
+            });
+        });
+        QVERIFY(clickButton(&b, QStringLiteral("btnViewProtocol")));
+        QVERIFY2(!title.isEmpty(), "the editor came up");
+    }
     std::vector<std::pair<std::string, QString>> viewed;
     maintenance::ViewProtocol() = [&](QWidget *, const std::string &doc, const QString &name) {
         viewed.emplace_back(doc, name);
@@ -177,7 +254,7 @@ void TestVduLoad::browserViewsAStoredProtocol()
     select(QStringLiteral("TEST"), QStringLiteral("QUICK"));
     QVERIFY(clickButton(&b, QStringLiteral("btnViewProtocol")));
     QCOMPARE(viewed.size(), size_t(1));
-    QCOMPARE(c.prompts.asked().size(), 0);
+    QCOMPARE(c.prompts.asked().size(), 1);
 }
 
 void TestVduLoad::refusedFileFormatsNothing()

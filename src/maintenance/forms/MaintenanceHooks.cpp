@@ -1,5 +1,7 @@
 #include "maintenance/forms/MaintenanceHooks.h"
 
+#include "protocols/forms/TProtocolEditorForm.h"
+
 namespace duvo::maintenance {
 
 PickDeviceFn &PickDevice()
@@ -16,7 +18,12 @@ PickTargetsFn &PickTargets()
 
 ViewProtocolFn &ViewProtocol()
 {
-    static ViewProtocolFn fn;
+    // The protocol editor, for viewing: not from a device, no file, no folder, no address.
+    static ViewProtocolFn fn = [](QWidget *owner, const std::string &protocol, const QString &name) {
+        TProtocolEditorForm editor(owner, false, QString::fromStdString(protocol), false, QString(), name, QString(),
+                                   QString());
+        editor.exec();
+    };
     return fn;
 }
 

@@ -1,8 +1,7 @@
 #pragma once
-// The windows of other concerns that the maintenance windows open: the device pickers and the
-// protocol editor. They are reached through these settable functions, which the application
-// fills at start-up (and tests fill with their own); a button that needs one stays disabled
-// while it is empty.
+// The windows of other concerns that the maintenance windows open: the device pickers (which
+// the main window fills in, since they live beside it) and the protocol editor (filled here).
+// Tests put their own in; a button that needs an empty one stays disabled.
 
 #include <QString>
 #include <functional>

@@ -1,6 +1,7 @@
 #include "maintenance/forms/TCloneForm.h"
 
 #include "common/Prompts.h"
+#include "common/forms/ItemMarkupDelegate.h"
 #include "link/Workstation.h"
 #include "maintenance/forms/TCopyFileForm.h"
 #include "maintenance/forms/TFormatForm.h"
@@ -64,6 +65,7 @@ TCloneForm::TCloneForm(QWidget *owner, int *sourceIndex) : QDialog(owner)
     ListBox1 = new QListWidget(targets);
     ListBox1->setObjectName(QStringLiteral("ListBox1"));
     ListBox1->setMinimumHeight(160);
+    ListBox1->setItemDelegate(new duvo::ItemMarkupDelegate(ListBox1));
     auto *tl = new QVBoxLayout(targets);
     tl->addWidget(ListBox1);
 
