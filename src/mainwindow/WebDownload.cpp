@@ -205,6 +205,9 @@ bool WebCopy::Execute()
     QString failure;
 
     QNetworkReply *reply = FManager.get(request);
+    // The body goes to disk as it comes: the manager keeps at most this much in memory and
+    // stops reading the socket while it is full.
+    reply->setReadBufferSize(1 << 20);
     QEventLoop loop;
     QTimer watchdog;
     watchdog.setSingleShot(true);
