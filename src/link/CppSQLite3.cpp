@@ -267,6 +267,17 @@ void CppSQLite3DB::OpenFile(const QString &path)
     OpenFile(QFile::encodeName(path).constData());
 }
 
+void CppSQLite3DB::OpenExistingFile(const QString &path)
+{
+    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &FDB, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc != SQLITE_OK) {
+        const CppSQLite3Exception error(rc, FDB ? sqlite3_errmsg(FDB) : nullptr);
+        CloseFile();
+        throw error;
+    }
+    SetBusyTimeout(FBusyTimeoutMs);
+}
+
 namespace {
 long long steadyMs()
 {

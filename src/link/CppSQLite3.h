@@ -104,6 +104,9 @@ public:
 
     void OpenFile(const char *path);
     void OpenFile(const QString &path);
+    // Opens a database file that must exist already (read and write): a missing file throws
+    // and is not created.
+    void OpenExistingFile(const QString &path);
     // Opens a file that may come from anywhere (a virtual data file someone sent) to read it
     // only: the file is never written (a hot journal makes reading fail instead of being
     // rolled back), the schema is not trusted, defensive mode is on, values are limited to

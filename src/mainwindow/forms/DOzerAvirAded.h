@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <QTreeWidget>
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -79,8 +80,10 @@ public:
     // One status pass over the device list (the status thread's work).
     void PollDevices();
     StatusPass &statusPass() { return FStatusPass; }
-    // The auto-refresh timer's handler: queues a pass when none runs, rewrites the rows.
+    // The auto-refresh timer's handler: starts a pass (from a timer) when none runs, rewrites
+    // the rows.
     void DuvoTimerTimer();
+    bool passPending() const { return FPassTimer.isActive(); }
     // The rescan without its question.
     void RescanDevices() override;
 
@@ -106,17 +109,33 @@ public slots:
     // adds its slots (and the members only it uses) under its own heading.
 public slots:
     // -- Protocol editor (DOzerAvirAdedEditor.cpp)
+    void btnNewProtocolClick();
+    void btnEditProtocolClick();
 
     // -- Navigator, network browser, folder security (DOzerAvirAdedBrowse.cpp)
+    // "Navigate Protocols": the network protocol browser with no copy target.
+    void btnNavigateClick();
 
     // -- Copy manager and load from disk (DOzerAvirAdedCopy.cpp)
+    // The copy manager, preselecting the second device when the list holds exactly two.
+    void btnCopyProtocolClick();
+    // The load-from-disk manager, preselecting the device when the list holds exactly one.
+    void btnLoadFromDiskClick();
 
     // -- Run road (DOzerAvirAdedRuns.cpp)
+    // "Device Status": the road with the device picker.
+    void btnStatusClick();
+    // "Run Protocol": the same, while "Device Status" is enabled.
+    void btnOpenProtocolClick();
+    // The road for the device of a double-clicked row (the address in its cell 1).
+    void OutList1ItemDblClick(QTreeWidgetItem *item);
 
     // -- Run history, database administration (DOzerAvirAdedHistory.cpp)
     void Database1Click();
 
     // -- Virtual data files (DOzerAvirAdedVdu.cpp)
+    void btnCreateVDUClick();
+    void btnLoadVDUClick();
 
     // -- Device commands, firmware, terminal (DOzerAvirAdedDevices.cpp)
     void btnTerminalClick();
@@ -138,6 +157,27 @@ public:
     // -- (copy)
 
     // -- (runs)
+    // The windows of the run road, each shown modally by the road; a window's entry returns
+    // whether it ended with OK. Filled with the real windows; tests put in their own.
+    struct RunRoadWindows {
+        std::function<bool(QWidget *owner, int *index)> pickDevice;  // TDestinationForm
+        std::function<bool(QWidget *owner, const QString &ip, const QString &id, QString *folder,
+                           QString *file)> navigate;  // TProtNavForm, with the road's caption
+        std::function<bool(QWidget *owner, const QString &type, int *consumable, int *volume, QString *contact,
+                           QString *description, QString *notes, QString *email, bool *sendMail,
+                           bool mailEnabled)> runDetails;  // TVolumeTypeForm
+        std::function<void(QWidget *owner, int *index, const QString &ip, const QString &id, const QString &type,
+                           const QString &folder, const QString &file, int *consumable, int *volume,
+                           const QString &contact, const QString &description, const QString &notes,
+                           const QString &email)> monitor;  // TDeviceStatusForm
+    };
+    RunRoadWindows &runRoadWindows();
+    // The road for the record at index: navigator and run details for an idle device, then
+    // the run monitor.
+    void RunRoad(int index);
+    static QString NavigatorCaption(const QString &id, const QString &ip);
+    RunRoadWindows FRunRoadWindows;
+    bool FRunRoadWindowsSet = false;
 
     // -- (history)
 
@@ -170,9 +210,18 @@ private:
     void rescan(bool timerWasOn);
     void FormDestroy();
 
+    // Switches DuvoTimer on exactly while the device list holds devices (and the application
+    // goes on), off otherwise.
+    void restoreDuvoTimer();
+    // Sizes the columns to their texts within the list's width (the free-text columns give way
+    // first); onlyGrow leaves wide enough columns as they are.
+    void fitColumns(bool onlyGrow);
+
     bool FFormShown = false;
     StatusPass FStatusPass;
-    bool FPassQueued = false;
+    // Starts the pass a tick asked for once the tick has ended: a single-shot zero-interval
+    // timer, because a wait entered from a posted call gets no paint events.
+    QTimer FPassTimer;
     FirewallBackend *FFirewall = nullptr;
     HostFirewall FHostFirewall;
     std::map<QString, QToolButton *> FButtons;
