@@ -205,12 +205,17 @@ bool WebCopy::Execute()
     QString failure;
 
     QNetworkReply *reply = FManager.get(request);
+    // The body goes to disk as it comes: the manager keeps at most this much in memory and
+    // stops reading the socket while it is full.
+    reply->setReadBufferSize(1 << 20);
     QEventLoop loop;
-    QTimer watchdog;
-    watchdog.setSingleShot(true);
-    watchdog.start(ConnectTimeoutMs);
-    QTimer abortPoll;  // Abort() from a handler further up the stack
-    abortPoll.start(20);
+    // One ticking timer checks the time since the last sign of life and Abort() from a
+    // handler further up the stack; data only restarts a clock (cheap per piece).
+    QElapsedTimer quiet;
+    quiet.start();
+    int quietLimit = ConnectTimeoutMs;
+    QTimer tick;
+    tick.start(20);
 
     auto stop = [&](const QString &text) {
         if (failure.isEmpty())
@@ -218,19 +223,19 @@ bool WebCopy::Execute()
         reply->abort();
     };
 
-    connect(&abortPoll, &QTimer::timeout, &loop, [&] {
+    connect(&tick, &QTimer::timeout, &loop, [&] {
         if (FAbort)
             stop(QStringLiteral("Download cancelled"));
-    });
-    connect(&watchdog, &QTimer::timeout, &loop, [&] {
-        stop(headerSeen ? QStringLiteral("The server stopped sending") : QStringLiteral("The server did not answer in time"));
+        else if (quiet.elapsed() > quietLimit)
+            stop(headerSeen ? QStringLiteral("The server stopped sending") : QStringLiteral("The server did not answer in time"));
     });
     connect(reply, &QNetworkReply::redirected, &loop, [&](const QUrl &to) {
         const QString s = to.scheme().toLower();
         if (++redirects > MaxRedirects) {
             stop(QStringLiteral("More than %1 redirects").arg(MaxRedirects));
         } else if (s == QLatin1String("http") || s == QLatin1String("https")) {
-            watchdog.start(ConnectTimeoutMs);
+            quiet.restart();
+            quietLimit = ConnectTimeoutMs;
         } else {
             stop(QStringLiteral("Redirect to a non-http address: ") + to.toString());
         }
@@ -243,7 +248,8 @@ bool WebCopy::Execute()
         if (FStatus >= 300 && FStatus < 400)
             return;  // the redirect follows
         headerSeen = true;
-        watchdog.start(StallTimeoutMs);
+        quiet.restart();
+        quietLimit = StallTimeoutMs;
         if (FStatus < 200 || FStatus >= 300)
             return;
         const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
@@ -263,7 +269,7 @@ bool WebCopy::Execute()
         const QByteArray data = reply->readAll();
         if (!failure.isEmpty() || !accepted)
             return;
-        watchdog.start(StallTimeoutMs);
+        quiet.restart();
         progress.received += data.size();
         if (MaxBytes >= 0 && progress.received > MaxBytes) {
             stop(QStringLiteral("The file is larger than %1 bytes").arg(MaxBytes));
@@ -283,8 +289,7 @@ bool WebCopy::Execute()
     connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     if (!reply->isFinished())
         loop.exec();
-    watchdog.stop();
-    abortPoll.stop();
+    tick.stop();
 
     const QByteArray rest = reply->readAll();
     if (accepted && failure.isEmpty() && !rest.isEmpty()) {

@@ -213,7 +213,8 @@ private slots:
         HostFirewall firewall;
         firewall.setSearchPath({host.bin()});
         firewall.setUfwRoot(host.ufw());
-        firewall.setToolTimeoutMs(400);
+        if (setup == QLatin1String("hang"))
+            firewall.setToolTimeoutMs(400);  // the real limit (2 s) holds for the others
 
         ScriptedPrompts prompts;
         if (notice)
@@ -222,7 +223,7 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         const HRESULT hr = SetupFirewall(firewall, QStringLiteral("/opt/duvo/VelmorDuvoStudio"), dialog);
-        QVERIFY(clock.elapsed() < 3000);
+        QVERIFY(clock.elapsed() < 6000);
         QCOMPARE(prompts.pending(), 0);
         QCOMPARE(hr, notice ? FW_E_ACCESSDENIED : FW_S_OK);
         QCOMPARE(FLines.contains(QStringLiteral("The firewall is on.\n")), on);

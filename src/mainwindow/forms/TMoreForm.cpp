@@ -42,7 +42,7 @@ TMoreForm::TMoreForm(QWidget *owner) : QDialog(owner)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(group);
     layout->addLayout(buttons);
-    resize(470, 200);
+    resize(500, 200);
     load();
 }
 

@@ -97,8 +97,12 @@ TProtoForm::TProtoForm(QWidget *owner) : QDialog(owner)
     connect(&Timer1, &QTimer::timeout, this, &TProtoForm::Timer1Timer);
     Timer1.start();
 
+    // Room for the longest warning, so a later tick never cuts it off.
+    const int warningWidth = WarningSpeed->fontMetrics().horizontalAdvance(QStringLiteral("Warning! Faster CPU recommended!")) + 8;
+    for (QLabel *w : {WarningSpeed, WarningMem, WarningHDD})
+        w->setMinimumWidth(warningWidth);
+    layout->setSizeConstraint(QLayout::SetMinimumSize);
     adjustSize();
-    setMinimumWidth(std::max(width(), 460));
     if (QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 }

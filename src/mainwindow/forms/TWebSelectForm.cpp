@@ -1,6 +1,7 @@
 #include "mainwindow/forms/TWebSelectForm.h"
 
 #include "common/Prompts.h"
+#include "common/forms/ItemMarkupDelegate.h"
 #include "mainwindow/WebDownload.h"
 
 #include <QHBoxLayout>
@@ -45,6 +46,8 @@ TWebSelectForm::TWebSelectForm(QWidget *owner, QStringList *list) : QDialog(owne
     ListBox1->setUniformItemSizes(true);
     ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListBox1->installEventFilter(this);
+    FDelegate = new duvo::ItemMarkupDelegate(ListBox1);
+    ListBox1->setItemDelegate(FDelegate);
     auto *groupLayout = new QVBoxLayout(GroupBox1);
     groupLayout->addWidget(ListBox1);
 
@@ -96,6 +99,7 @@ void TWebSelectForm::load()
         if (total > 0) {
             // A row needs at least its file-name line: no more rows than the index has lines.
             const qlonglong rows = std::min<qlonglong>(total, index.lineCount());
+            FDelegate->setItemHeight(72);
             for (qlonglong n = 1; n <= rows; ++n) {
                 const QString k = QString::number(n);
                 const QString fileName = index.value(k);
@@ -114,6 +118,7 @@ void TWebSelectForm::load()
                                                  .arg(QStringLiteral("No downloads available")));
             item->setFlags(Qt::ItemIsEnabled);
             item->setSizeHint(QSize(0, 42));
+            FDelegate->setItemHeight(42);
             ListBox1->addItem(item);
             ListBox1->setEnabled(false);
             btnSelectAll->setEnabled(false);

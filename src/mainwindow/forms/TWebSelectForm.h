@@ -9,6 +9,10 @@
 #include <QPushButton>
 #include <QStringList>
 
+namespace duvo {
+class ItemMarkupDelegate;
+}
+
 class TWebSelectForm : public QDialog {
     Q_OBJECT
 public:
@@ -41,6 +45,7 @@ protected:
 
 private:
     void load();
+    duvo::ItemMarkupDelegate *FDelegate = nullptr;
     QStringList *FList;
     QStringList FFileNames;
     bool FLoadFailed = false;
