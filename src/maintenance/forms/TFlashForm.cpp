@@ -80,8 +80,18 @@ TFlashForm::TFlashForm(QWidget *owner, const QString &imagePath, const QString &
     connect(&Timer2, &QTimer::timeout, this, &TFlashForm::Timer2Timer);
     Timer1.setInterval(t.tickMs);
     connect(&Timer1, &QTimer::timeout, this, &TFlashForm::Timer1Timer);
+    FEndWatch.setInterval(10);
+    connect(&FEndWatch, &QTimer::timeout, this, [this] {
+        if (FindThread && FindThread->finished() && !FDone) {
+            takeResult();
+            Timer1.stop();
+            FEndWatch.stop();
+            accept();
+        }
+    });
     Timer2.start();
     Timer1.start();
+    FEndWatch.start();
 }
 
 TFlashForm::~TFlashForm()

@@ -41,6 +41,9 @@ public:
     QProgressBar *PG1 = nullptr;
     QTimer Timer1;
     QTimer Timer2;
+    // Looks for the end of the upload between Timer1's ticks, so the window closes as soon
+    // as the upload has ended (Timer1 still counts the ticks of the limit).
+    QTimer FEndWatch;
     int tickCount() const { return FTicks; }
 
 public slots:

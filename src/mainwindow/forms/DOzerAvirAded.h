@@ -17,6 +17,7 @@
 #include <memory>
 
 class QTabWidget;
+struct PowerCommandTexts;
 class QToolButton;
 
 namespace duvo {
@@ -142,6 +143,13 @@ public slots:
     // -- Device commands, firmware, terminal (DOzerAvirAdedDevices.cpp)
     void btnTerminalClick();
     void btnFirmwareUpdateClick();
+    void btnFormatClick();
+    void btnCloneClick();
+    void btnPowerClick();
+    void btnRebootClick();
+    void btnSyncTimeClick();
+    void btnNameandLocationClick();
+    void btnDuvoLogClick();
 
     // -- Internet downloads, small windows (DOzerAvirAdedWeb.cpp)
     void btnWebProtocolsClick();
@@ -186,6 +194,12 @@ public:
     // -- (vdu)
 
     // -- (devices)
+    // The single-device picker (caption: its window title when not empty); the chosen
+    // record's index, or -1 when the user did not choose one.
+    int PickDevice(const QString &caption = {});
+    // The several-device picker over every device but *sourceIndex (-1: all); true on OK.
+    bool PickDevices(int *sourceIndex, const QString &caption = {});
+    void powerCommand(const PowerCommandTexts &texts, const QString &caption);
 
     // -- (web)
     duvo::WebCopy WC1;
