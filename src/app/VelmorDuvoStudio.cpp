@@ -8,6 +8,7 @@
 #include "mainwindow/forms/DOzerAvirAded.h"
 #include "mainwindow/forms/DuvoApplication.h"
 #include "mainwindow/forms/TSplashForm.h"
+#include "protocols/forms/TPWForm.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -18,6 +19,7 @@ int main(int argc, char **argv)
     DuvoApplication app(argc, argv);
     duvo::QtPrompts prompts;
     duvo::PromptsScope promptsScope(&prompts);
+    RegisterProtocolPrompts();
     duvo::DesktopShell shell;
     duvo::Shell::install(&shell);
     try {
@@ -48,7 +50,7 @@ int main(int argc, char **argv)
     } catch (const std::exception &e) {
         DuvoApplication::ShowException(QStringLiteral("main"), QString::fromLocal8Bit(e.what()));
     } catch (...) {
-        DuvoApplication::ShowException(QStringLiteral("main"), QStringLiteral("unknown exception"));
+        DuvoApplication::ShowException(QStringLiteral("main"), DuvoApplication::ExceptionText(std::current_exception()));
     }
     return 0;
 }

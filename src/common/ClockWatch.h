@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QSocketNotifier>
+#include <cstdint>
 #include <memory>
 
 namespace duvo {
@@ -14,6 +15,11 @@ public:
     explicit ClockWatch(QObject *parent = nullptr);
     ~ClockWatch() override;
     bool isWatching() const { return FFd >= 0; }
+    // The absolute expiry (seconds since 1970) the watch arms at a clock reading of
+    // nowSeconds: about a century later, always after nowSeconds, in 64 bits (past 2038 too).
+    static int64_t ExpirySeconds(int64_t nowSeconds);
+    // Seconds until the armed expiry (-1 when not watching).
+    int64_t secondsToExpiry() const;
 
 signals:
     void timeChanged();

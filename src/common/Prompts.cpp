@@ -51,7 +51,8 @@ int Prompts::message(const QString &text, const QString &title, int buttons, Pro
 }
 
 static std::optional<QString> askPath(PromptKind kind, const QString &title, const QString &directory,
-                                      const QString &filter, const QString &defaultName)
+                                      const QString &filter, const QString &defaultName,
+                                      const QString &defaultSuffix = {})
 {
     PromptRequest r;
     r.kind = kind;
@@ -59,6 +60,7 @@ static std::optional<QString> askPath(PromptKind kind, const QString &title, con
     r.directory = directory;
     r.filter = filter;
     r.defaultName = defaultName;
+    r.defaultSuffix = defaultSuffix;
     r.buttons = Ok | Cancel;
     const PromptAnswer a = Prompts::instance().ask(r);
     if (a.button != Ok || a.value.isEmpty())
@@ -72,9 +74,10 @@ std::optional<QString> Prompts::openFile(const QString &title, const QString &di
 }
 
 std::optional<QString> Prompts::saveFile(const QString &title, const QString &directory,
-                                         const QString &filter, const QString &defaultName)
+                                         const QString &filter, const QString &defaultName,
+                                         const QString &defaultSuffix)
 {
-    return askPath(PromptKind::SaveFile, title, directory, filter, defaultName);
+    return askPath(PromptKind::SaveFile, title, directory, filter, defaultName, defaultSuffix);
 }
 
 std::optional<QString> Prompts::folder(const QString &title, const QString &directory)

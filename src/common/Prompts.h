@@ -34,6 +34,9 @@ enum class PromptKind { Message, Task, OpenFile, SaveFile, Folder, Input, Print 
 // title, directory (text), filter and defaultName; input boxes use title, text (the label)
 // and defaultValue; the print dialog uses title and printer (an accepted answer whose value
 // holds a path means: print to that PDF file).
+// A password input box may name the password it waits for (expectedPassword): the real
+// service then shows the folder password prompt, which closes with Ok only once that password
+// was typed. A save dialog may name the suffix added to a name typed without one.
 struct PromptRequest {
     PromptKind kind = PromptKind::Message;
     QString title;
@@ -52,6 +55,9 @@ struct PromptRequest {
     QString defaultName;  // file dialogs
     QString defaultValue; // input box
     bool password = false; // input box hides what is typed
+    QString expectedPassword; // password input box: Ok only for this text (empty: any text)
+    int maxLength = 0;        // input box: the most characters the edit takes (0: no limit)
+    QString defaultSuffix;    // save dialog: added to a name typed without a suffix ("svp")
     QPrinter *printer = nullptr; // print dialog: the printer it sets up
 };
 
@@ -83,7 +89,8 @@ public:
     static std::optional<QString> openFile(const QString &title, const QString &directory,
                                            const QString &filter);
     static std::optional<QString> saveFile(const QString &title, const QString &directory,
-                                           const QString &filter, const QString &defaultName = {});
+                                           const QString &filter, const QString &defaultName = {},
+                                           const QString &defaultSuffix = {});
     static std::optional<QString> folder(const QString &title, const QString &directory);
     static std::optional<QString> input(const QString &title, const QString &label,
                                         const QString &defaultValue = {}, bool password = false);

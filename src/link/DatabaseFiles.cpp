@@ -77,6 +77,12 @@ bool lockedByAnother(const QString &path)
 
 int CreateSqliteFile(const QString &path, const QList<const char *> &statements)
 {
+    return CreateSqliteFile(path, statements, {});
+}
+
+int CreateSqliteFile(const QString &path, const QList<const char *> &statements,
+                     const std::function<void(CppSQLite3DB &db)> &fill)
+{
     const QFileInfo old(path);
     if (old.exists()) {
         // A file we could not delete is not replaced either.
@@ -94,6 +100,8 @@ int CreateSqliteFile(const QString &path, const QList<const char *> &statements)
             db.RunCommand("pragma auto_vacuum = 1;");
             for (const char *statement : statements)
                 db.RunCommand(statement);
+            if (fill)
+                fill(db);
             db.CloseFile();
         }
         // No stale journal may be rolled into the new file once it has the old name.

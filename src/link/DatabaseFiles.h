@@ -13,6 +13,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
+class CppSQLite3DB;
+
 namespace duvo {
 
 int CreateMainDatabase(const QString &path);
@@ -22,6 +26,11 @@ int CreateProtocolFile(const QString &path);
 // The routine behind the three creators: runs "pragma auto_vacuum = 1;" and then the given
 // statements (which carry their own transaction) on a new file, then puts it in place.
 int CreateSqliteFile(const QString &path, const QList<const char *> &statements);
+// The same, with a first content written into the new file before it takes the old one's
+// place: an engine error in fill (a CppSQLite3Exception) fails the creation like one in the
+// statements, and the old file stays as it was.
+int CreateSqliteFile(const QString &path, const QList<const char *> &statements,
+                     const std::function<void(CppSQLite3DB &db)> &fill);
 
 // The schema statements of each kind, in the order they run.
 QList<const char *> MainDatabaseStatements();

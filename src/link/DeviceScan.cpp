@@ -5,6 +5,7 @@
 #include "link/NetCommand.h"
 
 #include <arpa/inet.h>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -75,6 +76,34 @@ void resetStatusTexts(std::array<std::string, 19> &s)
 }
 
 } // namespace
+
+void ScanClients::add(TcpClient *client)
+{
+    std::lock_guard<std::mutex> lock(FMutex);
+    FClients.push_back(client);
+    if (FAborted)
+        client->abort();
+}
+
+void ScanClients::remove(TcpClient *client)
+{
+    std::lock_guard<std::mutex> lock(FMutex);
+    FClients.erase(std::remove(FClients.begin(), FClients.end(), client), FClients.end());
+}
+
+void ScanClients::abortAll()
+{
+    std::lock_guard<std::mutex> lock(FMutex);
+    FAborted = true;
+    for (TcpClient *c : FClients)
+        c->abort();
+}
+
+bool ScanClients::aborted() const
+{
+    std::lock_guard<std::mutex> lock(FMutex);
+    return FAborted;
+}
 
 bool IsAddressInUse(const DeviceList &list, const std::string &localIP, const std::string &ip)
 {
@@ -315,6 +344,18 @@ ScanOutcome ScanDevices(DeviceList &list, const ScanSettings &settings)
         TcpClient &client = (worker == 0 && settings.client) ? *settings.client : own;
         client.setTimeout(settings.exchangeTimeoutMs);
         client.setPort(settings.port);
+        // Registered while in use, so the window can end an exchange in flight.
+        struct Registration {
+            ScanClients *clients;
+            TcpClient *client;
+            ~Registration()
+            {
+                if (clients)
+                    clients->remove(client);
+            }
+        } registration{settings.clients, &client};
+        if (settings.clients)
+            settings.clients->add(&client);
         for (;;) {
             const int i = next.fetch_add(1);
             if (i >= count || stopRequested(settings.stop))

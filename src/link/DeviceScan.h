@@ -11,7 +11,25 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
+#include <vector>
+
+// The clients phase 2's workers use, so that the window can end the exchanges in flight on
+// all of them from its own thread. A client added after abortAll() is aborted at once.
+class ScanClients {
+public:
+    void add(TcpClient *client);
+    void remove(TcpClient *client);
+    // Aborts every client, now and later (TcpClient::abort() is atomic).
+    void abortAll();
+    bool aborted() const;
+
+private:
+    mutable std::mutex FMutex;
+    std::vector<TcpClient *> FClients;
+    bool FAborted = false;
+};
 
 struct ScanSettings {
     int waitMs = 10000;          // discovery wait: silence after the last new module
@@ -28,6 +46,8 @@ struct ScanSettings {
     // first when this is null, use clients of their own.
     TcpClient *client = nullptr;
     const std::atomic<bool> *stop = nullptr;  // checked before each module, instrument and command
+    // Where phase 2 registers its clients while it uses them (may be null).
+    ScanClients *clients = nullptr;
 };
 
 enum class ScanOutcome {

@@ -66,6 +66,14 @@ QStringList ParseFieldList(const QString &input, QChar delimiter)
     return items;
 }
 
+FieldListItem TextField(const QString &text)
+{
+    for (const QChar c : text)
+        if (c.unicode() <= 32 || c == kDelimiter || c == kQuote)
+            return FieldListItem(text, true);
+    return FieldListItem(text, false);
+}
+
 QString JoinFieldList(const QList<FieldListItem> &items)
 {
     QString out;

@@ -32,6 +32,10 @@ struct FieldListItem {
 };
 
 inline FieldListItem QuotedField(const QString &text) { return FieldListItem(text, true); }
+// A free text (a proxy server, user or password): quoted only when it holds something the
+// reading would split or strip (a blank or control character, ':' or '"'), so plain texts are
+// stored as they always were.
+FieldListItem TextField(const QString &text);
 inline FieldListItem SwitchField(bool on) { return FieldListItem(on ? QStringLiteral("1") : QStringLiteral("0")); }
 
 QString JoinFieldList(const QList<FieldListItem> &items);

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <arpa/inet.h>
+#include <atomic>
 #include <cerrno>
+#include <cstdarg>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -22,10 +24,27 @@ namespace duvo::firmware {
 
 namespace {
 
+std::atomic<FILE *> g_diagnostics{stderr};
+
+// The upload's and the S-record reader's diagnostics go to standard error unless switched off.
+__attribute__((format(printf, 1, 2))) void report(const char *format, ...)
+{
+    FILE *out = g_diagnostics.load();
+    if (!out)
+        return;
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(out, format, args);
+    va_end(args);
+}
+
 // A firmware image for a network module is a few hundred kilobytes; a file far beyond that
 // is not read into memory at all.
 constexpr long MaxFileSize = 64L * 1024 * 1024;
 constexpr int SliceMs = 100;
+// Before the finish request: the socket must be quiet this long, waited for at most the limit.
+constexpr int SettleQuietMs = 20;
+constexpr int SettleLimitMs = 250;
 
 void putU32(uint8_t *p, uint32_t v)
 {
@@ -84,18 +103,18 @@ int bindUploadSocket(const std::string &bindAddress)
     local.sin_family = AF_INET;
     local.sin_port = htons(duvo::module::ModulePort);
     if (inet_pton(AF_INET, bindAddress.c_str(), &local.sin_addr) != 1) {
-        std::fprintf(stderr, "oops: bind failed: bad local address %s\n", bindAddress.c_str());
+        report("oops: bind failed: bad local address %s\n", bindAddress.c_str());
         return ErrBind;
     }
     const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
-        std::fprintf(stderr, "oops: bind failed: %s\n", std::strerror(errno));
+        report("oops: bind failed: %s\n", std::strerror(errno));
         return ErrBind;
     }
     // No SO_REUSEADDR: while discovery, another upload or the address tool holds the port,
     // this upload must fail here.
     if (bind(fd, reinterpret_cast<const sockaddr *>(&local), sizeof local) != 0) {
-        std::fprintf(stderr, "oops: bind failed: %s\n", std::strerror(errno));
+        report("oops: bind failed: %s\n", std::strerror(errno));
         close(fd);
         return ErrBind;
     }
@@ -121,6 +140,20 @@ protected:
         // the request again.
         sendto(FFd, request.data(), request.size(), MSG_NOSIGNAL, reinterpret_cast<const sockaddr *>(&FTo),
                sizeof FTo);
+    }
+    void DiscardPending() override
+    {
+        // A duplicated datagram arrives right behind its original (on loopback even while the
+        // original is being handled): wait until the socket has been quiet for a moment, and
+        // drop what came. Bounded, so a flood cannot hold the upload here.
+        uint8_t buffer[ReplyBufferSize];
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(SettleLimitMs);
+        for (int i = 0; i < 1024 && std::chrono::steady_clock::now() < deadline; ++i) {
+            pollfd p{FFd, POLLIN, 0};
+            if (poll(&p, 1, SettleQuietMs) <= 0)
+                break;
+            recv(FFd, buffer, sizeof buffer, MSG_DONTWAIT);
+        }
     }
 
 private:
@@ -188,8 +221,8 @@ int ParseSRecordText(const char *text, size_t length, SRecordImage &image)
         const bool complete = recordSum(record, end, sum, count);
         if (!complete || (sum & 0xFF) != 0xFF) {
             if (complete)
-                std::fprintf(stderr, "Checksum Error %lx in S record\n", sum);
-            std::fprintf(stderr, "S record checksum error \n");
+                report("Checksum Error %lx in S record\n", sum);
+            report("S record checksum error \n");
             return ErrRecordChecksum;
         }
         const int type = record[1] - '0';
@@ -197,7 +230,7 @@ int ParseSRecordText(const char *text, size_t length, SRecordImage &image)
         if (type >= 1 && type <= 4) {
             const unsigned addressLength = unsigned(type) + 1;
             if (count < addressLength + 1) {
-                std::fprintf(stderr, "S Record conversion error\n");
+                report("S Record conversion error\n");
                 return ErrConversion;
             }
             uint64_t address = 0;
@@ -206,21 +239,21 @@ int ParseSRecordText(const char *text, size_t length, SRecordImage &image)
             address &= 0xFFFFFFFFu; // of a five-byte address only the low 32 bits count
             const uint64_t dataLength = count - addressLength - 1;
             if (address + dataLength > 0x100000000ull) {
-                std::fprintf(stderr, "S Record conversion error\n");
+                report("S Record conversion error\n");
                 return ErrConversion;
             }
             if (!haveBase) {
                 haveBase = true;
                 base = current = address;
             } else if (address < current) {
-                std::fprintf(stderr, "S records must be in asending order \n");
+                report("S records must be in asending order \n");
                 return ErrOrder;
             }
             // The image is as large as it could be when assembled in place in the text,
             // behind the record being read: a gap that would pass the record fails.
             const uint64_t gap = address - current;
             if (bytes.size() + gap > pos) {
-                std::fprintf(stderr, "S Record conversion error\n");
+                report("S Record conversion error\n");
                 return ErrConversion;
             }
             bytes.resize(bytes.size() + size_t(gap), 0);
@@ -235,7 +268,7 @@ int ParseSRecordText(const char *text, size_t length, SRecordImage &image)
 
     // An image without a single byte would wipe a module's firmware for nothing.
     if (!haveBase || bytes.empty()) {
-        std::fprintf(stderr, "S Record conversion error\n");
+        report("S Record conversion error\n");
         return ErrConversion;
     }
     while (bytes.size() % 4 != 0) {
@@ -244,7 +277,7 @@ int ParseSRecordText(const char *text, size_t length, SRecordImage &image)
     }
     // The end address (base + size) must fit the finish request's 32 bits.
     if (current >= 0x100000000ull) {
-        std::fprintf(stderr, "S Record conversion error\n");
+        report("S Record conversion error\n");
         return ErrConversion;
     }
     image.base = uint32_t(base);
@@ -258,48 +291,48 @@ int LoadSRecordImage(const std::string &path, SRecordImage &image)
 {
     image = SRecordImage();
     if (path.empty() || path.size() > MaxPathLength || path.find('\0') != std::string::npos) {
-        std::fprintf(stderr, "Failed to open file\n");
+        report("Failed to open file\n");
         return ErrOpen;
     }
     std::unique_ptr<FILE, int (*)(FILE *)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
     if (!file) {
-        std::fprintf(stderr, "Failed to open file\n");
+        report("Failed to open file\n");
         return ErrOpen;
     }
     // Only a regular file: a directory, a pipe or a device is no image.
     struct stat info {};
     if (fstat(fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode)) {
-        std::fprintf(stderr, "Failed to open file\n");
+        report("Failed to open file\n");
         return ErrOpen;
     }
     long size = -1;
     if (std::fseek(file.get(), 0, SEEK_END) == 0)
         size = std::ftell(file.get());
     if (size < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0) {
-        std::fprintf(stderr, "Failed to open file\n");
+        report("Failed to open file\n");
         return ErrOpen;
     }
     if (size > MaxFileSize) {
-        std::fprintf(stderr, "Malloc failed %ld\n", size);
+        report("Malloc failed %ld\n", size);
         return ErrNoMemoryForFile;
     }
     std::vector<char> text;
     try {
         text.resize(size_t(size) + 1, 0);
     } catch (const std::bad_alloc &) {
-        std::fprintf(stderr, "Malloc failed %ld\n", size);
+        report("Malloc failed %ld\n", size);
         return ErrNoMemoryForFile;
     }
     const size_t got = std::fread(text.data(), 1, size_t(size), file.get());
     if (got != size_t(size) || std::ferror(file.get())) {
-        std::fprintf(stderr, "Failed to open file\n");
+        report("Failed to open file\n");
         return ErrOpen;
     }
     file.reset();
     try {
         return ParseSRecordText(text.data(), got, image);
     } catch (const std::bad_alloc &) {
-        std::fprintf(stderr, "Malloc failed %ld\n", size);
+        report("Malloc failed %ld\n", size);
         return ErrNoMemoryForFile;
     }
 }
@@ -352,7 +385,7 @@ void ModuleUpdateSocket::Begin()
 
 void ModuleUpdateSocket::fail(int code, const char *diagnostic)
 {
-    std::fputs(diagnostic, stderr);
+    report("%s", diagnostic);
     FError = code;
 }
 
@@ -449,6 +482,7 @@ void ModuleUpdateSocket::OnDatagram(const uint8_t *data, size_t size)
         if (type == ReplyAccepted && address >= end) {
             FCurrent = address;
             FPhase = UploadPhase::Finish;
+            DiscardPending();
             sendCurrent();
         } else if ((type == ReplyAccepted || type == ReplySendAgainFrom) && insideImage) {
             FCurrent = address;
@@ -483,7 +517,7 @@ int UploadFirmware(const uint8_t address[4], const std::string &imagePath, int f
 
     SRecordImage image;
     if (LoadSRecordImage(imagePath, image) != SRecordOk) {
-        std::fprintf(stderr, "The selected File %s is not a valid file\n", imagePath.c_str());
+        report("The selected File %s is not a valid file\n", imagePath.c_str());
         close(fd);
         return ErrImage;
     }
@@ -518,7 +552,7 @@ int UploadFirmware(const uint8_t address[4], const std::string &imagePath, int f
                 std::this_thread::sleep_for(std::chrono::milliseconds(slice));
         }
         if (stopped()) {
-            std::fprintf(stderr, "File download timed out\n");
+            report("File download timed out\n");
             result = ErrTimedOut;
             break;
         }
@@ -534,6 +568,11 @@ int UploadFirmware(const uint8_t address[4], const std::string &imagePath, int f
     if (result == UploadOk)
         result = upload.Error();
     return result;
+}
+
+void SetUploadDiagnostics(FILE *stream)
+{
+    g_diagnostics.store(stream);
 }
 
 } // namespace duvo::firmware

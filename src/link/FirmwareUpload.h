@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -123,6 +124,13 @@ public:
 
 protected:
     virtual void SendRequest(const std::vector<uint8_t> &request) = 0;
+    // Drops the datagrams that are waiting or arrive until the socket has been quiet for a
+    // moment. Called just before the finish request goes out: they were sent before the module
+    // saw it, so none of them can be its finish reply. A duplicated acknowledgement of the last
+    // block carries the same type and address as the finish reply and would otherwise end the
+    // upload as done before the module has checked the image (one that arrives later still
+    // cannot be told apart: the reply carries nothing else).
+    virtual void DiscardPending() {}
 
 private:
     void sendCurrent();
@@ -158,5 +166,9 @@ struct UploadOptions {
 int UploadFirmware(const uint8_t address[4], const std::string &imagePath, int flag,
                    const std::string &user, const std::string &password,
                    const UploadOptions &options = UploadOptions());
+
+// Where the diagnostics of the S-record reader and the upload go (standard error unless set;
+// nullptr: nowhere). Thread-safe.
+void SetUploadDiagnostics(FILE *stream);
 
 } // namespace duvo::firmware

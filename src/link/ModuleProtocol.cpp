@@ -87,20 +87,15 @@ int DiscoverModules(int waitMs, DiscoveryEntry *table, int tableSize, const Disc
         socklen_t fromLen = sizeof from;
         const ssize_t got = recvfrom(fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr *>(&from),
                                      &fromLen);
-        if (got < static_cast<ssize_t>(DiscoveryRequestSize) || from.sin_family != AF_INET)
+        if (got < 0 || from.sin_family != AF_INET)
             continue;
-        const size_t size = static_cast<size_t>(got);
-        if (std::memcmp(buffer, ReplyMagic, 4) != 0)
-            continue;
-        size_t nameEnd = 0, typeEnd = 0;
-        if (!zeroEndedText(buffer, size, ReplyTextsOffset, nameEnd)
-            || !zeroEndedText(buffer, size, nameEnd + 1, typeEnd))
+        char mac[18];
+        std::string type;
+        if (!CheckModuleReply(buffer, static_cast<size_t>(got), mac, type))
             continue;
 
         char ip[INET_ADDRSTRLEN] = {};
         inet_ntop(AF_INET, &from.sin_addr, ip, sizeof ip);
-        char mac[18];
-        FormatMac(buffer + ReplyMacOffset, mac);
 
         bool known = false;
         for (int i = 0; i < count && !known; ++i)
@@ -111,12 +106,23 @@ int DiscoverModules(int waitMs, DiscoveryEntry *table, int tableSize, const Disc
         DiscoveryEntry &e = table[count++];
         copyText(e.ip, sizeof e.ip, ip, std::strlen(ip));
         copyText(e.mac, sizeof e.mac, mac, std::strlen(mac));
-        copyText(e.type, sizeof e.type, reinterpret_cast<const char *>(buffer + nameEnd + 1),
-                 typeEnd - nameEnd - 1);
+        copyText(e.type, sizeof e.type, type.data(), type.size());
         deadline = nowMs() + wait;
     }
     close(fd);
     return count;
+}
+
+bool CheckModuleReply(const uint8_t *data, size_t size, char mac[18], std::string &type)
+{
+    if (!data || size < DiscoveryRequestSize || std::memcmp(data, ReplyMagic, 4) != 0)
+        return false;
+    size_t nameEnd = 0, typeEnd = 0;
+    if (!zeroEndedText(data, size, ReplyTextsOffset, nameEnd) || !zeroEndedText(data, size, nameEnd + 1, typeEnd))
+        return false;
+    FormatMac(data + ReplyMacOffset, mac);
+    type.assign(reinterpret_cast<const char *>(data + nameEnd + 1), typeEnd - nameEnd - 1);
+    return true;
 }
 
 int ParseIPv4(uint8_t out[4], const char *text)

@@ -34,6 +34,12 @@ struct DiscoveryOptions {
 int DiscoverModules(int waitMs, DiscoveryEntry *table, int tableSize,
                     const DiscoveryOptions &options = DiscoveryOptions());
 
+// The check every datagram of the discovery loop goes through, without the socket: a module
+// reply is at least as long as the discovery request, starts with the reply magic and carries
+// the application name and the type text, each ended by a zero byte inside the datagram. When
+// it is one, mac gets the interface's MAC as FormatMac writes it and type the type text.
+bool CheckModuleReply(const uint8_t *data, size_t size, char mac[18], std::string &type);
+
 // Dotted decimal text to four bytes: 1 on success, 0 when a part exceeds 255, when there are
 // fewer than four parts or a part has no digit. Characters other than digits and '.' are
 // ignored; the text ends at its fourth '.'.

@@ -7,12 +7,6 @@ namespace duvo {
 
 namespace {
 
-// An error question of the run: true when the user goes on (OK).
-bool goOn(const QString &text)
-{
-    return Prompts::message(text, QStringLiteral("Error"), Ok | Cancel, PromptIcon::Error) == Ok;
-}
-
 QString path(const std::string &folder, const std::string &file)
 {
     return QString::fromStdString(folder) + QLatin1Char('/') + QString::fromStdString(file);
@@ -37,66 +31,51 @@ int FetchCheckedProtocol(DeviceFileOperations &ops, const std::string &ip, const
 
 bool RunCloneCopy(DeviceFileOperations &ops, const std::string &sourceIp, const std::string &targetIp,
                   const CloneFolderList &folders, const CloneFileList &files, int folderTotal, int fileTotal,
-                  char &cancel, JobView &view)
+                  WholeInstrumentJob &job)
 {
-    auto stopped = [&] { return cancel != 0 || ops.client().aborted(); };
-    view.setAction(QStringLiteral("creating folders..."));
+    auto stopped = [&] { return job.cancelled() || ops.client().aborted(); };
+    job.setAction(QStringLiteral("creating folders..."));
     int i = 0;
     for (const VLCLONEFOLDERS_T &f : folders) {
-        ++i;
-        view.setDetail(StepText("creating", f.foldername, i, folderTotal));
-        view.processMessages();
-        if (stopped())
+        if (!job.beginStep(QStringLiteral("creating "), QString::fromStdString(f.foldername), ++i, folderTotal)
+            || stopped())
             return false;
         const bool secure = f.secure != 0;
         const int made = ops.MakeDeviceFolder(targetIp, f.foldername, secure, secure ? f.password : std::string());
         if (stopped())
             return false;
-        if (!made
-            && !goOn(QStringLiteral("There was an error making folder ") + QString::fromStdString(f.foldername)
-                     + QStringLiteral(".  Do you want to continue?"))) {
-            view.pressCancel(cancel);
+        if (!made && !job.askContinue(QStringLiteral("There was an error making folder ")
+                                      + QString::fromStdString(f.foldername)))
             return false;
-        }
     }
-    view.setAction(QStringLiteral("copying files..."));
+    job.setAction(QStringLiteral("copying files..."));
     int j = 0;
     for (const VLCLONEFILES_T &f : files) {
-        ++j;
-        view.setDetail(StepText("copying", f.filename, j, fileTotal));
-        view.processMessages();
-        if (stopped())
+        if (!job.beginStep(QStringLiteral("copying "), QString::fromStdString(f.filename), ++j, fileTotal)
+            || stopped())
             return false;
-        view.setAction(QStringLiteral("retrieving ") + QString::fromStdString(f.filename));
-        view.processMessages();
+        job.setAction(QStringLiteral("retrieving ") + QString::fromStdString(f.filename));
+        job.yield();
         if (!FetchCheckedProtocol(ops, sourceIp, f.foldername, f.filename)) {
             if (stopped())
                 return false;
-            if (goOn(QStringLiteral("There was an error retrieving ") + path(f.foldername, f.filename)
-                     + QStringLiteral(".  Do you want to continue?")))
+            if (job.askContinue(QStringLiteral("There was an error retrieving ") + path(f.foldername, f.filename)))
                 continue;
-            view.pressCancel(cancel);
             return false;
         }
-        view.processMessages();
-        if (stopped()) {
+        if (!job.yield() || stopped()) {
             ops.fetchedProtocol().release();
             return false;
         }
-        view.setAction(QStringLiteral("copying ") + QString::fromStdString(f.filename));
-        view.processMessages();
+        job.setAction(QStringLiteral("copying ") + QString::fromStdString(f.filename));
+        job.yield();
         const int loaded = ops.LoadProtocolToDevice(targetIp);
         ops.fetchedProtocol().release();
         if (stopped())
             return false;
-        if (!loaded
-            && !goOn(QStringLiteral("There was an error copying ") + path(f.foldername, f.filename)
-                     + QStringLiteral(".  Do you want to continue?"))) {
-            view.pressCancel(cancel);
+        if (!loaded && !job.askContinue(QStringLiteral("There was an error copying ") + path(f.foldername, f.filename)))
             return false;
-        }
-        view.processMessages();
-        if (stopped())
+        if (!job.yield() || stopped())
             return false;
     }
     return true;

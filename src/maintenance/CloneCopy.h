@@ -1,12 +1,12 @@
 #pragma once
 // The copy run of a clone onto one target: the source's folders are made on the target with
 // their passwords, then every listed protocol is fetched from the source and loaded onto the
-// target under the names of the fetch's reply. The run stops at its next check once the
-// cancel flag is 1; an error question answered Cancel presses the window's Cancel. The
+// target under the names of the fetch's reply, through the window's job runner: the run stops
+// at its next check once the job is cancelled (an error question answered Cancel does it). The
 // reserved folders and protocols count as done without a command (DeviceFileOperations).
 
 #include "maintenance/CloneListing.h"
-#include "maintenance/JobView.h"
+#include "common/WholeInstrumentJob.h"
 #include "protocols/DeviceFileOperations.h"
 
 namespace duvo {
@@ -20,6 +20,6 @@ int FetchCheckedProtocol(DeviceFileOperations &ops, const std::string &ip, const
 // Returns true when the run went through to the end (not cancelled).
 bool RunCloneCopy(DeviceFileOperations &ops, const std::string &sourceIp, const std::string &targetIp,
                   const CloneFolderList &folders, const CloneFileList &files, int folderTotal, int fileTotal,
-                  char &cancel, JobView &view);
+                  WholeInstrumentJob &job);
 
 } // namespace duvo

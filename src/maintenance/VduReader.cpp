@@ -50,15 +50,20 @@ void requireFile(const QString &path)
 }
 
 // Opens the file hardened and checks that the tables read are real tables (not views).
-void openPackage(CppSQLite3DB &db, const QString &path, std::initializer_list<const char *> tables)
+void requireTables(CppSQLite3DB &db, std::initializer_list<const char *> tables)
 {
-    db.OpenReadOnly(path);
     for (const char *table : tables) {
         CppSQLite3Buffer sql;
         sql.Format("select count(*) from sqlite_master where type='table' and name=%Q;", table);
         if (db.RunScalar(sql) != 1)
             throw CppSQLite3Exception(SQLITE_ERROR, "no such table");
     }
+}
+
+void openPackage(CppSQLite3DB &db, const QString &path, std::initializer_list<const char *> tables)
+{
+    db.OpenReadOnly(path);
+    requireTables(db, tables);
 }
 
 std::string columnBytes(CppSQLite3Query &q, int index)
@@ -180,11 +185,6 @@ bool guarded(Body &&body)
     }
 }
 
-bool goOn(const QString &text)
-{
-    return Prompts::message(text, QStringLiteral("Error"), Ok | Cancel, PromptIcon::Error) == Ok;
-}
-
 } // namespace
 
 QString PackageDateText(double date)
@@ -238,9 +238,10 @@ PackageCheck CheckPackage(const QString &path)
     const bool ok = guarded([&] {
         requireFile(path);
         CppSQLite3DB db;
-        openPackage(db, path, {"vinfo_tbl", "vfolder_tbl", "vfile_tbl"});
+        openPackage(db, path, {"vfolder_tbl"});
         readFolders(db);
         phase = PackageCheck::FilesFailed;
+        requireTables(db, {"vfile_tbl"});
         for (const FileRow &r : readFiles(db))
             readProtocol(db, r.rowid);
         return true;
@@ -249,7 +250,7 @@ PackageCheck CheckPackage(const QString &path)
 }
 
 bool CreatePackageFolders(const QString &path, DeviceFileOperations &ops, const std::string &targetIp,
-                          int folderTotal, char &cancel, JobView &view)
+                          int folderTotal, WholeInstrumentJob &job)
 {
     std::vector<FolderRow> rows;
     if (!guarded([&] {
@@ -262,27 +263,23 @@ bool CreatePackageFolders(const QString &path, DeviceFileOperations &ops, const 
         return false;
     int n = 0;
     for (const FolderRow &r : rows) {
-        if (cancel || ops.client().aborted())
+        if (job.cancelled() || ops.client().aborted())
             break;
-        ++n;
-        view.setDetail(StepText("creating", r.foldername, n, folderTotal));
-        view.processMessages();
-        if (cancel || ops.client().aborted())
+        if (!job.beginStep(QStringLiteral("creating "), QString::fromStdString(r.foldername), ++n, folderTotal)
+            || ops.client().aborted())
             break;
         const int made = r.secure ? ops.MakeDeviceFolder(targetIp, r.foldername, true, r.password)
                                   : ops.MakeDeviceFolder(targetIp, r.foldername, false, std::string());
         if (!made && !ops.client().aborted()
-            && !goOn(QStringLiteral("There was an error making folder ") + QString::fromStdString(r.foldername)
-                     + QStringLiteral(".  Do you want to continue?"))) {
-            view.pressCancel(cancel);
+            && !job.askContinue(QStringLiteral("There was an error making folder ")
+                                + QString::fromStdString(r.foldername)))
             break;
-        }
     }
     return true;
 }
 
 bool CopyPackageFiles(const QString &path, DeviceFileOperations &ops, const std::string &targetIp, int fileTotal,
-                      char &cancel, JobView &view)
+                      WholeInstrumentJob &job)
 {
     CppSQLite3DB db;
     std::vector<FileRow> rows;
@@ -295,12 +292,10 @@ bool CopyPackageFiles(const QString &path, DeviceFileOperations &ops, const std:
         return false;
     int n = 0;
     for (const FileRow &r : rows) {
-        if (cancel || ops.client().aborted())
+        if (job.cancelled() || ops.client().aborted())
             break;
-        ++n;
-        view.setDetail(StepText("copying", r.filename, n, fileTotal));
-        view.processMessages();
-        if (cancel || ops.client().aborted())
+        if (!job.beginStep(QStringLiteral("copying "), QString::fromStdString(r.filename), ++n, fileTotal)
+            || ops.client().aborted())
             break;
         std::string protocol;
         if (!guarded([&] {
@@ -310,12 +305,9 @@ bool CopyPackageFiles(const QString &path, DeviceFileOperations &ops, const std:
             return false;
         const int loaded = ops.LoadProtocolToDevice(targetIp, r.foldername, r.filename, protocol, r.protocolsize);
         if (!loaded && !ops.client().aborted()
-            && !goOn(QStringLiteral("There was an error copying ") + QString::fromStdString(r.foldername)
-                     + QLatin1Char('/') + QString::fromStdString(r.filename)
-                     + QStringLiteral(".  Do you want to continue?"))) {
-            view.pressCancel(cancel);
+            && !job.askContinue(QStringLiteral("There was an error copying ") + QString::fromStdString(r.foldername)
+                                + QLatin1Char('/') + QString::fromStdString(r.filename)))
             break;
-        }
     }
     return true;
 }

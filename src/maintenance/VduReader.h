@@ -8,7 +8,7 @@
 // Each failure shows one box under "vDuvo Error" and nothing is sent; the file never changes.
 // Every reader opens and closes the file itself.
 
-#include "maintenance/JobView.h"
+#include "common/WholeInstrumentJob.h"
 #include "protocols/DeviceFileOperations.h"
 
 #include <QString>
@@ -50,11 +50,11 @@ enum class PackageCheck { Ok, InfoFailed, FoldersFailed, FilesFailed };
 PackageCheck CheckPackage(const QString &path);
 
 // The load onto a target. Both return false after a failure (with its box) and true also
-// after a cancel; the cancel flag stops them before the next row.
+// after a cancel; a cancelled job stops them before the next row.
 bool CreatePackageFolders(const QString &path, DeviceFileOperations &ops, const std::string &targetIp,
-                          int folderTotal, char &cancel, JobView &view);
+                          int folderTotal, WholeInstrumentJob &job);
 bool CopyPackageFiles(const QString &path, DeviceFileOperations &ops, const std::string &targetIp, int fileTotal,
-                      char &cancel, JobView &view);
+                      WholeInstrumentJob &job);
 
 // The browser's readers.
 bool ListPackageFiles(const QString &path, std::vector<PackageFileRow> &rows);

@@ -186,70 +186,54 @@ void VduWriter::Discard()
 }
 
 bool CopyDeviceToPackage(VduWriter &writer, DeviceFileOperations &ops, const std::string &sourceIp,
-                         const CloneListing &listing, char &cancel, JobView &view, bool &complete)
+                         const CloneListing &listing, WholeInstrumentJob &job, bool &complete)
 {
     complete = false;
-    auto stopped = [&] { return cancel != 0 || ops.client().aborted(); };
-    auto goOn = [](const QString &text) {
-        return Prompts::message(text, QStringLiteral("Error"), Ok | Cancel, PromptIcon::Error) == Ok;
-    };
-    view.setAction(QStringLiteral("creating virtual folders..."));
+    auto stopped = [&] { return job.cancelled() || ops.client().aborted(); };
+    job.setAction(QStringLiteral("creating virtual folders..."));
     int i = 0;
     for (const VLCLONEFOLDERS_T &f : listing.folders) {
-        ++i;
-        view.setDetail(StepText("creating", f.foldername, i, listing.folderCount));
-        view.processMessages();
-        if (stopped())
+        if (!job.beginStep(QStringLiteral("creating "), QString::fromStdString(f.foldername), ++i,
+                           listing.folderCount)
+            || stopped())
             return false;
         const bool written = writer.WritePackageFolder(f.foldername, f.password, f.secure);
         if (stopped())
             return false;
-        if (!written
-            && !goOn(QStringLiteral("There was an error making virtual folder ") + QString::fromStdString(f.foldername)
-                     + QStringLiteral(".  Do you want to continue?"))) {
-            view.pressCancel(cancel);
+        if (!written && !job.askContinue(QStringLiteral("There was an error making virtual folder ")
+                                         + QString::fromStdString(f.foldername)))
             return false;
-        }
     }
-    view.setAction(QStringLiteral("copying virtual files..."));
+    job.setAction(QStringLiteral("copying virtual files..."));
     int j = 0;
     for (const VLCLONEFILES_T &f : listing.files) {
-        ++j;
         const QString where = QString::fromStdString(f.foldername) + QLatin1Char('/') + QString::fromStdString(f.filename);
-        view.setDetail(StepText("copying", f.filename, j, listing.fileCount));
-        view.processMessages();
-        if (stopped())
+        if (!job.beginStep(QStringLiteral("copying "), QString::fromStdString(f.filename), ++j, listing.fileCount)
+            || stopped())
             return false;
-        view.setAction(QStringLiteral("retrieving ") + QString::fromStdString(f.filename));
-        view.processMessages();
+        job.setAction(QStringLiteral("retrieving ") + QString::fromStdString(f.filename));
+        job.yield();
         if (!FetchCheckedProtocol(ops, sourceIp, f.foldername, f.filename)) {
             if (stopped())
                 return false;
-            if (goOn(QStringLiteral("There was an error retrieving ") + where
-                     + QStringLiteral(".  Do you want to continue?")))
+            if (job.askContinue(QStringLiteral("There was an error retrieving ") + where))
                 continue;
-            view.pressCancel(cancel);
             return false;
         }
-        view.processMessages();
-        if (stopped()) {
+        if (!job.yield() || stopped()) {
             ops.fetchedProtocol().release();
             return false;
         }
-        view.setAction(QStringLiteral("copying virtual ") + QString::fromStdString(f.filename));
-        view.processMessages();
+        job.setAction(QStringLiteral("copying virtual ") + QString::fromStdString(f.filename));
+        job.yield();
         if (writer.WritePackageFile(ops.fetchedProtocol())) {
-            view.processMessages();
-            if (stopped())
+            if (!job.yield() || stopped())
                 return false;
             continue;
         }
         ops.fetchedProtocol().release();
-        if (!goOn(QStringLiteral("There was an error copying virtual ") + where
-                  + QStringLiteral(".  Do you want to continue?"))) {
-            view.pressCancel(cancel);
+        if (!job.askContinue(QStringLiteral("There was an error copying virtual ") + where))
             return false;
-        }
     }
     complete = writer.failedRows() == 0;
     return true;

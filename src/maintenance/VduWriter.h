@@ -12,7 +12,7 @@
 //     w.WritePackageInfo(...); CopyDeviceToPackage(w, ops, ...); if (complete) w.Commit();
 
 #include "maintenance/CloneListing.h"
-#include "maintenance/JobView.h"
+#include "common/WholeInstrumentJob.h"
 #include "protocols/DeviceFileOperations.h"
 
 #include <QString>
@@ -67,11 +67,11 @@ private:
     int FFailedRows = 0;
 };
 
-// Writes the folder rows, then fetches every listed protocol and writes its row, with the
-// run's steps on view; stops at the cancel flag. True when the run went to its end (not
+// Writes the folder rows, then fetches every listed protocol and writes its row, through the
+// window's job runner; stops once the job is cancelled. True when the run went to its end (not
 // cancelled); complete becomes true only when, besides, every attempted row was written
 // (files whose fetch failed and were skipped with OK do not count).
 bool CopyDeviceToPackage(VduWriter &writer, DeviceFileOperations &ops, const std::string &sourceIp,
-                         const CloneListing &listing, char &cancel, JobView &view, bool &complete);
+                         const CloneListing &listing, WholeInstrumentJob &job, bool &complete);
 
 } // namespace duvo

@@ -12,9 +12,16 @@ StatusPass::StatusPass(DeviceList &devices, AlertSender sendAlert)
 {
 }
 
+void StatusPass::Shutdown()
+{
+    FShutDown = true;
+    FStopRequested = true;
+    FClient.abort();
+}
+
 void StatusPass::PollDevices()
 {
-    if (FRunning)
+    if (FRunning || FShutDown)
         return;
     FRunning = true;
     FStopRequested = false;
@@ -29,12 +36,12 @@ void StatusPass::PollDevices()
             break;
     }
     FRunning = false;
-    FStopRequested = false;
+    FStopRequested = FShutDown;
 }
 
 bool StatusPass::stillThere(int index, const DVDEVICEINFO_T *device, uint64_t generation) const
 {
-    return !FStopRequested && FDevices.generation() == generation && FDevices.at(index) == device;
+    return !FStopRequested && !FShutDown && FDevices.generation() == generation && FDevices.at(index) == device;
 }
 
 void StatusPass::alertRule(DVDEVICEINFO_T &device)

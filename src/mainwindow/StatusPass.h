@@ -28,6 +28,10 @@ public:
     bool running() const { return FRunning; }
     // Ends a running pass at its next check (before a rescan empties the list).
     void RequestStop() { FStopRequested = true; }
+    // For good (the application is ending): ends a running pass and its exchange in flight at
+    // once, and every later pass returns without sending anything.
+    void Shutdown();
+    bool shutDown() const { return FShutDown; }
 
 private:
     enum class Step { Next, End };
@@ -40,4 +44,5 @@ private:
     TcpClient FClient;
     bool FRunning = false;
     bool FStopRequested = false;
+    bool FShutDown = false;
 };

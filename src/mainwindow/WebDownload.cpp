@@ -173,9 +173,15 @@ bool WebCopy::Execute()
 
     QNetworkRequest request(url);
     request.setHeader(QNetworkRequest::UserAgentHeader, AgentText);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
-    request.setMaximumRedirectsAllowed(MaxRedirects);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    // Redirects are counted below; the manager's own limit only backs that up.
+    request.setMaximumRedirectsAllowed(MaxRedirects + 2);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    if (CaFile != FUsedCaFile) {
+        // A connection kept from before would go on with the old trust.
+        FManager.clearConnectionCache();
+        FUsedCaFile = CaFile;
+    }
     if (!CaFile.isEmpty()) {
         QSslConfiguration ssl = QSslConfiguration::defaultConfiguration();
         const QList<QSslCertificate> cas = QSslCertificate::fromPath(CaFile, QSsl::Pem);
@@ -194,6 +200,7 @@ bool WebCopy::Execute()
     qint64 lastReport = -1000;
     qint64 contentLength = -1;
     bool headerSeen = false;
+    int redirects = 0;
     bool accepted = false;   // a 2xx reply whose body goes into the file
     QString failure;
 
@@ -220,9 +227,10 @@ bool WebCopy::Execute()
     });
     connect(reply, &QNetworkReply::redirected, &loop, [&](const QUrl &to) {
         const QString s = to.scheme().toLower();
-        if (s == QLatin1String("http") || s == QLatin1String("https")) {
+        if (++redirects > MaxRedirects) {
+            stop(QStringLiteral("More than %1 redirects").arg(MaxRedirects));
+        } else if (s == QLatin1String("http") || s == QLatin1String("https")) {
             watchdog.start(ConnectTimeoutMs);
-            emit reply->redirectAllowed();
         } else {
             stop(QStringLiteral("Redirect to a non-http address: ") + to.toString());
         }

@@ -113,6 +113,7 @@ private:
     bool FBusy = false;
     bool FAbort = false;
     QString FError;
+    QString FUsedCaFile;
     int FStatus = 0;
 };
 

@@ -123,6 +123,11 @@ bool loopsNestProperly(const std::vector<CyclerStepRecord> &records)
 
 } // namespace
 
+bool LoopsNestProperly(const std::vector<CyclerStepRecord> &records)
+{
+    return loopsNestProperly(records);
+}
+
 CyclerStepList::CyclerStepList(QObject *parent) : QObject(parent) {}
 
 CyclerStepList::~CyclerStepList() = default;

@@ -88,4 +88,8 @@ private:
 // a list (the instrument simulator runs them). False for any document ReadProtocolXml refuses.
 bool ReadProtocolRecords(const std::string &text, std::vector<CyclerStepRecord> &records);
 
+// Every loop ends inside the list and inside the loop that holds it, and no loop lies two
+// levels deep: the records can be shown, saved and read back.
+bool LoopsNestProperly(const std::vector<CyclerStepRecord> &records);
+
 } // namespace duvo

@@ -22,6 +22,14 @@ bool plainFileName(const std::string &file)
     return file.find_first_of("/\\") == std::string::npos;
 }
 
+// A folder text that is sent as it stands (the clone's and the virtual data file's loads):
+// its normalised name must be plain, and the text may only add one leading "/" to it.
+bool plainWholeFolder(const std::string &folder)
+{
+    const std::string name = NormalFolderName(folder);
+    return IsPlainFolderName(name) && (folder == name || folder == "/" + name);
+}
+
 // SYSTEM with a service protocol, SHARED with DEFAULT (upper-cased names).
 bool reservedProtocol(const std::string &upperFolder, const std::string &upperFile)
 {
@@ -64,6 +72,12 @@ std::string UpperName(const std::string &text)
 bool IsReservedFolder(const std::string &upperFolder)
 {
     return upperFolder == "SYSTEM" || upperFolder == "SHARED" || upperFolder == "RECENT";
+}
+
+bool IsPlainFolderName(const std::string &normalFolder)
+{
+    return !normalFolder.empty() && normalFolder.find_first_of("/\\") == std::string::npos
+        && normalFolder.find("..") == std::string::npos;
 }
 
 bool IsServiceProtocol(const std::string &upperFile)
@@ -226,7 +240,7 @@ int DeviceFileOperations::LoadProtocolToDevice(const std::string &ip, const std:
     const std::string name = NormalFolderName(folder);
     if (reservedProtocol(UpperName(name), UpperName(file)))
         return 1;
-    if (!plainFileName(file))
+    if (!plainFileName(file) || !IsPlainFolderName(name))
         return 0;
     const std::string protocol = *FFetched.Protocol;
     return loadProtocol(ip, name, file, protocol, true);
@@ -240,7 +254,7 @@ int DeviceFileOperations::LoadProtocolToDevice(const std::string &ip, const std:
     const std::string name = NormalFolderName(folder);
     if (reservedProtocol(UpperName(name), UpperName(file)))
         return 1;
-    if (!plainFileName(file))
+    if (!plainFileName(file) || !IsPlainFolderName(name))
         return 0;
     return loadProtocol(ip, name, file, protocol, false);
 }
@@ -251,7 +265,7 @@ int DeviceFileOperations::LoadProtocolToDevice(const std::string &targetIp)
     const std::string upperFile = UpperName(FFetched.File);
     if (upperFolder == "SYSTEM" || upperFolder == "RECENT" || (upperFolder == "SHARED" && upperFile == "DEFAULT"))
         return 1;
-    if (!FFetched.held() || !plainFileName(FFetched.File))
+    if (!FFetched.held() || !plainFileName(FFetched.File) || !plainWholeFolder(FFetched.Folder))
         return 0;
     const std::string folder = FFetched.Folder, file = FFetched.File, protocol = *FFetched.Protocol;
     return loadProtocol(targetIp, folder, file, protocol, true);
@@ -266,7 +280,7 @@ int DeviceFileOperations::LoadProtocolToDevice(const std::string &ip, const std:
     if (upperFolder == "SYSTEM" || upperFolder == "RECENT"
         || (upperFolder == "SHARED" && UpperName(file) == "DEFAULT"))
         return 1;
-    if (folder.empty() || file.empty() || protocol.empty() || !plainFileName(file))
+    if (folder.empty() || file.empty() || protocol.empty() || !plainFileName(file) || !plainWholeFolder(folder))
         return 0;
     return loadProtocol(ip, folder, file, protocol, false);
 }
@@ -296,6 +310,10 @@ int DeviceFileOperations::passwordCheck(const std::string &ip, const std::string
     // The edit takes the four characters of a password made here; a longer password (set by
     // another tool) gets room for all of its characters, or the folder could never be opened.
     const int room = std::max<int>(FolderPasswordLength, static_cast<int>(std::min<size_t>(password.size(), 64)));
+    // The real service shows the password prompt, which knows the password and closes with
+    // Ok only for it; a scripted service answers as planned and the loop below checks.
+    request.expectedPassword = display(password);
+    request.maxLength = room;
     for (;;) {
         const PromptAnswer answer = Prompts::instance().ask(request);
         if (answer.button != Ok)
@@ -310,6 +328,8 @@ int DeviceFileOperations::CheckFolderPassword(const std::string &ip, const std::
     const std::string upperFolder = UpperName(NormalFolderName(folder));
     if (IsReservedFolder(upperFolder))
         return 1;
+    if (!IsPlainFolderName(upperFolder))
+        return 0;
     return passwordCheck(ip, upperFolder);
 }
 
@@ -319,6 +339,8 @@ int DeviceFileOperations::SetFolderPassword(const std::string &ip, const std::st
     const std::string upperFolder = UpperName(NormalFolderName(folder));
     if (IsReservedFolder(upperFolder))
         return 1;
+    if (!IsPlainFolderName(upperFolder))
+        return 0;
     return sendPlain(ip, SetAttr_doc(upperFolder, PasswordAttribute, password), "Set Password");
 }
 
@@ -336,7 +358,7 @@ int DeviceFileOperations::DeleteDeviceProtocol(const std::string &ip, const std:
     const std::string upperFile = UpperName(file);
     if (reservedProtocol(upperFolder, upperFile) || upperFolder == "RECENT")
         return 1;
-    if (!plainFileName(file))
+    if (!plainFileName(file) || !IsPlainFolderName(upperFolder))
         return 0;
     if (!passwordCheck(ip, upperFolder))
         return 0;
@@ -348,6 +370,8 @@ int DeviceFileOperations::RemoveDeviceFolder(const std::string &ip, const std::s
     const std::string upperFolder = UpperName(NormalFolderName(folder));
     if (IsReservedFolder(upperFolder))
         return 1;
+    if (!IsPlainFolderName(upperFolder))
+        return 0;
     if (!passwordCheck(ip, upperFolder))
         return 0;
     return sendPlain(ip, RemoveFolder_doc(upperFolder), "RemoveFolder");
@@ -359,6 +383,8 @@ int DeviceFileOperations::MakeDeviceFolder(const std::string &ip, const std::str
     const std::string upperFolder = UpperName(NormalFolderName(folder));
     if (IsReservedFolder(upperFolder))
         return 1;
+    if (!IsPlainFolderName(upperFolder))
+        return 0;
     if (!sendPlain(ip, MakeFolder_doc(upperFolder), "MakeFolder"))
         return 0;
     if (!secure)
@@ -373,6 +399,8 @@ int DeviceFileOperations::CopyDeviceFolder(const std::string &targetIp, const st
     const std::string upperFolder = UpperName(NormalFolderName(folder));
     if (IsReservedFolder(upperFolder))
         return 1;
+    if (!IsPlainFolderName(upperFolder))
+        return 0;
     const NetReply source = SendInstrumentCommand(FClient, sourceIp, GetAttr_doc(upperFolder, PasswordAttribute),
                                                   "GetAttr");
     if (!source.ok)

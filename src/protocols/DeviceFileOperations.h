@@ -33,6 +33,10 @@ std::string NormalFolderName(const std::string &folder);
 std::string UpperName(const std::string &text);
 // SYSTEM, SHARED and RECENT (an upper-cased name).
 bool IsReservedFolder(const std::string &upperFolder);
+// A normalised folder name that names one folder: not empty and without "/", "\" or "..".
+// The operations that change an instrument or load to it refuse any other folder text as
+// they skip a reserved name: nothing is sent, nothing is shown, but they return 0.
+bool IsPlainFolderName(const std::string &normalFolder);
 // VALIDAT, SERV1, SERV2, SERV3, CALIBR, BURNIN and LIFETES (an upper-cased name).
 bool IsServiceProtocol(const std::string &upperFile);
 

@@ -1,6 +1,7 @@
 #include "protocols/ProtocolFile.h"
 
 #include "common/Prompts.h"
+#include "link/BesideFile.h"
 #include "link/CppSQLite3.h"
 #include "link/DatabaseFiles.h"
 
@@ -21,14 +22,18 @@ void showSqliteException(const CppSQLite3Exception &e)
 bool WriteProtocolFile(const QString &path, const std::string &fileName, const std::string &protocolText,
                        int protocolSize)
 {
-    if (CreateProtocolFile(path) != 1) {
+    // The new file is finished beside the old one and renamed over it only once its row is
+    // in: a failed insert leaves the old file as it was.
+    const QFileInfo target(path);
+    BesideFile building(path);
+    if ((target.exists() && (!target.isFile() || !target.isWritable())) || CreateProtocolFile(building.path()) != 1) {
         Prompts::message(QStringLiteral("Error during file creation!"), QStringLiteral("Creation Error"), Ok,
                          PromptIcon::Error);
         return false;
     }
     CppSQLite3DB db;
     try {
-        db.OpenFile(path);
+        db.OpenFile(building.path());
         CppSQLite3Buffer sql;
         sql.Format("insert into protocol_tbl (filename,protocol,protocolsize) values (%Q,%Q,%d);",
                    fileName.c_str(), protocolText.c_str(), protocolSize);
@@ -36,11 +41,16 @@ bool WriteProtocolFile(const QString &path, const std::string &fileName, const s
         db.RunCommand(sql);
         db.RunCommand("commit transaction;");
     } catch (const CppSQLite3Exception &e) {
-        showSqliteException(e);
         db.CloseFile();
+        showSqliteException(e);
         return false;
     }
     db.CloseFile();
+    if (!building.commit(true)) {
+        Prompts::message(QStringLiteral("Error during file creation!"), QStringLiteral("Creation Error"), Ok,
+                         PromptIcon::Error);
+        return false;
+    }
     return true;
 }
 

@@ -1,3 +1,4 @@
+#include "common/ClockWatch.h"
 #include "common/GeneralLog.h"
 #include "common/ExceptionLog.h"
 #include "common/ProgramFolder.h"
@@ -7,12 +8,43 @@
 
 #include <QTest>
 
+#include <climits>
+#include <limits>
+
 using namespace duvo;
 using namespace duvo::test;
 
 class TestCommon : public QObject {
     Q_OBJECT
 private slots:
+    // The clock-change watch arms its absolute timer after the clock reading, also past 2038
+    // (a reading beyond INT_MAX seconds) and up to the kernel's limit, so it never wakes in a
+    // loop; the live watch is armed about a century ahead.
+    void clockWatchExpiryIsAlwaysAhead_data()
+    {
+        QTest::addColumn<qint64>("now");
+        QTest::newRow("today") << qint64(1796947200);           // 2026-12-11
+        QTest::newRow("just past 2038") << qint64(INT_MAX) + 1;
+        QTest::newRow("2100") << qint64(4102444800);
+        QTest::newRow("2200") << qint64(7258118400);
+        QTest::newRow("near the kernel limit") << qint64(9223372000);
+        QTest::newRow("far beyond") << std::numeric_limits<qint64>::max() - 10;
+    }
+    void clockWatchExpiryIsAlwaysAhead()
+    {
+        QFETCH(qint64, now);
+        const int64_t expiry = ClockWatch::ExpirySeconds(now);
+        QVERIFY2(expiry > now, QByteArray::number(qint64(expiry)));
+        if (now < qint64(7258118400))
+            QVERIFY(expiry - now > int64_t(50) * 365 * 24 * 3600);
+    }
+    void clockWatchIsArmedFarAhead()
+    {
+        ClockWatch watch;
+        QVERIFY(watch.isWatching());
+        QVERIFY2(watch.secondsToExpiry() > int64_t(50) * 365 * 24 * 3600, QByteArray::number(qint64(watch.secondsToExpiry())));
+    }
+
     void taskDialogEmptiesExpandedTextsAfterUse()
     {
         ScriptedPrompts prompts;

@@ -211,6 +211,33 @@ private slots:
         QCOMPARE(filesIn(out.path()), QStringList{"Backup.sqb"});
     }
 
+    void backupHoldsWritersOffUntilTheCopyIsComplete()
+    {
+        Lab lab;
+        makeDatabaseWithRuns(lab.live, 100, "W");
+        QTemporaryDir out;
+        QStringList writes;
+        // Half-way through the copy another program tries to write the database.
+        setDatabaseCopyHookForTests(
+            [&](qint64 copied, qint64 total) {
+                if (copied >= total / 2 && writes.isEmpty()) {
+                    sqlite3 *db = nullptr;
+                    sqlite3_open(QFile::encodeName(lab.live).constData(), &db);
+                    const int rc = sqlite3_exec(db, "insert into log_tbl (sessionid) values ('torn');", nullptr,
+                                                nullptr, nullptr);
+                    writes << QString::number(rc);
+                    sqlite3_close(db);
+                }
+                return true;
+            },
+            4096);
+        const DatabaseCopyResult r = BackupDatabase(lab.live, out.filePath("Backup.sqb"));
+        QVERIFY2(r.ok, qPrintable(r.reason));
+        QCOMPARE(writes, QStringList{QString::number(SQLITE_BUSY)});
+        QVERIFY(IsMainDatabase(out.filePath("Backup.sqb"), true));
+        QCOMPARE(bytesOf(out.filePath("Backup.sqb")), bytesOf(lab.live));
+    }
+
     void backupOfAMissingDatabaseShowsABoxAndWritesNothing()
     {
         Lab lab;

@@ -75,19 +75,51 @@ private slots:
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{name});
     }
 
+    // Every table and index as the file stores it, byte for byte: the statements' own tabs
+    // and blanks, "CREATE TABLE" / "CREATE INDEX" as the engine writes the keywords, no ';'.
+    void schemaTextKeepsTabsAndBlanks_data()
+    {
+        QTest::addColumn<Creator>("create");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QStringList>("sql");
+        QTest::newRow("main database") << Creator(&CreateMainDatabase) << "VadeZir.sqb" << QStringList{
+            "CREATE TABLE config_tbl(configid INTEGER PRIMARY KEY, configname TEXT, maildata TEXT,\t\t\t\t  "
+            "preferencedata TEXT, data1 TEXT, data2 TEXT, dbversion TEXT)",
+            "CREATE TABLE log_tbl(logid INTEGER PRIMARY KEY, sessionid TEXT,\t\t\t  folder TEXT, file TEXT, "
+            "protocol TEXT, protocolsize INTEGER,\t\t\t  date REAL, volume INTEGER, consumable INTEGER, "
+            "originalip TEXT,\t\t\t  originaltype TEXT, originalname TEXT, contactname TEXT,\t\t\t  "
+            "description TEXT, notes TEXT, fwversion TEXT, logres1 TEXT,\t\t\t  logres2 TEXT, logres3 REAL, "
+            "logres4 REAL)",
+            "CREATE INDEX session_id_idx on log_tbl (sessionid)",
+            "CREATE TABLE log2_tbl(log2id INTEGER PRIMARY KEY, sessionid TEXT,\t\t\t  duvolog TEXT)",
+            "CREATE INDEX session2_id_idx on log2_tbl (sessionid)",
+            "CREATE TABLE reserve1_tbl(reserve1id INTEGER PRIMARY KEY, res1 TEXT, res2 TEXT, res3 REAL, res4 REAL)",
+            "CREATE TABLE blob_tbl(blobid INTEGER PRIMARY KEY, blob1 BLOB, blob2 BLOB, blob3 BLOB, blob4 BLOB)"};
+        QTest::newRow("virtual data file") << Creator(&CreateVirtualDataFile) << "Lab.vdu" << QStringList{
+            "CREATE TABLE vinfo_tbl(infoid INTEGER PRIMARY KEY, username TEXT DEFAULT 'vDuvo', \t\t  "
+            "description TEXT DEFAULT 'virtual Duvo data file', \t date REAL, originalip TEXT,  originaltype TEXT, "
+            "originalname TEXT, \t totalfolders INTEGER, totalfiles INTEGER, version TEXT)",
+            "CREATE TABLE vfolder_tbl(folderid INTEGER PRIMARY KEY, foldername TEXT, \t\t\t   password TEXT, "
+            "secure INTEGER)",
+            "CREATE TABLE vfile_tbl(fileid INTEGER PRIMARY KEY, foldername TEXT, filename TEXT, \t\t\t\tprotocol TEXT, "
+            "protocolsize INTEGER)"};
+        QTest::newRow("protocol file") << Creator(&CreateProtocolFile) << "A.svp" << QStringList{
+            "CREATE TABLE protocol_tbl(id INTEGER PRIMARY KEY, filename TEXT,              protocol TEXT, "
+            "protocolsize INTEGER)"};
+    }
     void schemaTextKeepsTabsAndBlanks()
     {
+        QFETCH(Creator, create);
+        QFETCH(QString, name);
+        QFETCH(QStringList, sql);
         ScriptedPrompts prompts;
         TempProgramFolder folder;
-        QCOMPARE(CreateMainDatabase(folder.databasePath()), 1);
-        QCOMPARE(column(folder.databasePath(), "select sql from sqlite_master where name = 'config_tbl';"),
-                 QStringList{"CREATE TABLE config_tbl(configid INTEGER PRIMARY KEY, configname TEXT, maildata TEXT,"
-                             "\t\t\t\t  preferencedata TEXT, data1 TEXT, data2 TEXT, dbversion TEXT)"});
-        const QString svp = folder.file(QStringLiteral("A.svp"));
-        QCOMPARE(CreateProtocolFile(svp), 1);
-        QCOMPARE(column(svp, "select sql from sqlite_master;"),
-                 QStringList{"CREATE TABLE protocol_tbl(id INTEGER PRIMARY KEY, filename TEXT,              "
-                             "protocol TEXT, protocolsize INTEGER)"});
+        const QString path = folder.file(name);
+        QCOMPARE(create(path), 1);
+        const QStringList stored = column(path, "select sql from sqlite_master order by rowid;");
+        QCOMPARE(stored.size(), sql.size());
+        for (int i = 0; i < sql.size(); ++i)
+            QCOMPARE(stored.at(i).toUtf8(), sql.at(i).toUtf8());
     }
 
     void virtualDataDefaults()

@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 
 using namespace duvo::test;
 using duvosim::FaultKind;
@@ -345,6 +346,52 @@ private slots:
         QCOMPARE(f.outcome(), ScanOutcome::Stopped);
         DiscoveryEntry table[2];
         QVERIFY(DiscoverModules(50, table, 2) >= 0);
+        qunsetenv("DUVO_MODULE_TARGET");
+        qunsetenv("DUVO_MODULE_BIND");
+    }
+
+    // At the tick limit the exchange in flight ends too: an instrument that answers half a
+    // GetStatus reply and then stays silent, with the product's three-minute time-outs, holds
+    // the window no longer than one tick past the limit (on 127.0.191.0/24).
+    void tickLimitEndsTheSilentExchangeInPhaseTwo()
+    {
+        SimulatedLab lab("127.0.191", 1);
+        SimModuleService::install(lab.lab());
+        lab.addFault(0, {FaultKind::HalfReplyThenSilence, "GetStatus"});
+        QVERIFY2(lab.started(), lab.error().c_str());
+        qputenv("DUVO_MODULE_TARGET", lab.lab().hubAddress().c_str());
+        qputenv("DUVO_MODULE_BIND", lab.lab().workstationAddress().c_str());
+        Workstation ws;
+        int delay = 1;
+        TDiscoverForm f(nullptr, &delay);
+        QCOMPARE(f.settings().exchangeTimeoutMs, InstrumentTimeout);
+        const int tick = 5;
+        f.Timer1->setInterval(tick);
+        // Watches for the tick that passes the limit.
+        QElapsedTimer sinceLimit;
+        QTimer watch;
+        watch.setInterval(1);
+        connect(&watch, &QTimer::timeout, [&] {
+            if (!sinceLimit.isValid() && f.ticks() > TDiscoverForm::TickLimit)
+                sinceLimit.start();
+        });
+        watch.start();
+        QElapsedTimer t;
+        t.start();
+        QCOMPARE(f.exec(), int(QDialog::Accepted));
+        watch.stop();
+        QVERIFY2(t.elapsed() < 15000, QByteArray::number(t.elapsed()));
+        QVERIFY(sinceLimit.isValid());
+        // One tick, with room for a loaded machine; without the abort it is three minutes.
+        QVERIFY2(sinceLimit.elapsed() < 400, QByteArray::number(sinceLimit.elapsed()));
+        QVERIFY(!f.workerRunning());
+        QCOMPARE(f.outcome(), ScanOutcome::Stopped);
+        // The wait was phase 2's GetStatus, and nothing went out after it.
+        const QStringList sent = commandsOf(lab.requests(0));
+        QVERIFY2(!sent.isEmpty() && sent.last() == QStringLiteral("GetStatus"), qPrintable(sent.join(',')));
+        QCOMPARE(sent.count(QStringLiteral("GetStatus")), 1);
+        QTest::qWait(100);
+        QCOMPARE(commandsOf(lab.requests(0)), sent);
         qunsetenv("DUVO_MODULE_TARGET");
         qunsetenv("DUVO_MODULE_BIND");
     }

@@ -18,6 +18,7 @@
 #include <QJsonArray>
 #include <QPointer>
 #include <QTimer>
+#include <QFile>
 #include <QTest>
 
 #include <stdexcept>
@@ -251,6 +252,29 @@ private slots:
         QVERIFY(FWs->FSmtpTls);
         // The dialog stays open after saving.
         QCOMPARE(form.result(), 0);
+    }
+
+    // A database the engine cannot use: Save names the engine's code as the settings dialog
+    // does, not an unknown exception.
+    void saveOnEngineErrorShowsTheSqliteCode()
+    {
+        {
+            QFile f(DatabasePath);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray(4096, 'x'));
+        }
+        FPrompts->setLenient(true);  // loading the broken file has its own boxes
+        TEmailConfigForm form;
+        FPrompts->setLenient(false);
+        FPrompts->clear();
+        FPrompts->answer(Ok, QStringLiteral("SQLite exception: "), QStringLiteral("Error"));
+        QVERIFY(clickButton(&form, QStringLiteral("btnOk")));
+        QCOMPARE(FPrompts->asked().size(), 1);
+        const QString text = FPrompts->texts().at(0);
+        bool isCode = false;
+        text.mid(QStringLiteral("SQLite exception: ").size()).toInt(&isCode);
+        QVERIFY2(isCode && text.startsWith(QStringLiteral("SQLite exception: ")), qPrintable(text));
+        QCOMPARE(FPrompts->asked().at(0).icon, PromptIcon::Warning);
     }
 
     void savedAccountIsWhatStartUpReads()

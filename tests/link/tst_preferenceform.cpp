@@ -147,6 +147,44 @@ private slots:
         QCOMPARE(b.prompts.pending(), 0);
     }
 
+    // Proxy texts with blanks, ':' and '"' come back as typed, and the fields after them
+    // (default folder, e-mail notification) keep their places.
+    void proxyTextsRoundTrip_data()
+    {
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("password");
+        QTest::newRow("blank") << "proxy.lab" << "lab user" << "p w";
+        QTest::newRow("colon") << "proxy.lab:8080" << "dom:user" << "a:b:c";
+        QTest::newRow("quotes") << "\"proxy\"" << "us\"er" << "\"";
+        QTest::newRow("leading blank and empty") << " proxy" << "" << "  ";
+    }
+    void proxyTextsRoundTrip()
+    {
+        QFETCH(QString, server);
+        QFETCH(QString, user);
+        QFETCH(QString, password);
+        Bench b;
+        b.makeDatabase("1:1:62751:5:10:1:x:y:z:\"/data/runs/\":1");
+        b.prompts.answer(Ok, QStringLiteral("Make sure you have configured the email account"));
+        TPreferenceForm form;
+        form.edtProxyServer->setText(server);
+        form.edtProxyUser->setText(user);
+        form.edtProxyPwd->setText(password);
+        b.prompts.answer(Ok, QStringLiteral("Updated configuration in the database!"));
+        form.btnOkClick();
+        // The next start reads the row back.
+        Workstation next;
+        QVERIFY2(ApplyPreferenceData(next, b.stored()), qPrintable(b.stored()));
+        QCOMPARE(next.FProxyServer, server);
+        QCOMPARE(next.FProxyUser, user);
+        QCOMPARE(next.FProxyPassword, password);
+        QCOMPARE(next.FDefaultFolder, QStringLiteral("/data/runs/"));
+        QVERIFY(next.FMailNotification);
+        QVERIFY(next.FUseProxy);
+        QCOMPARE(b.prompts.pending(), 0);
+    }
+
     void checkingEmailBoxShowsNotice()
     {
         Bench b;

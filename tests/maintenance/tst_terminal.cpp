@@ -1,6 +1,7 @@
 // The serial console against a pseudo-terminal: what goes out, what comes in, the line
 // settings the port really got, and the port's end on disconnect and when the window is freed.
 
+#include "duvosim/SimSerialConsole.h"
 #include "maintenance/forms/TTerminalForm.h"
 #include "maintenance/forms/TerminalView.h"
 #include "mainwindow/forms/DOzerAvirAded.h"
@@ -11,6 +12,7 @@
 #include <QComboBox>
 #include <QPushButton>
 #include <QSerialPort>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <fcntl.h>
@@ -253,6 +255,26 @@ private slots:
         pty.closeMaster();
         QVERIFY(waitFor([&] { return !form.port().isOpen() && prompts.asked().size() == 2; }));
         QVERIFY(form.btnConnect->isEnabled());
+    }
+
+    void simulatedConsoleAnswersEnterWithItsPrompt()
+    {
+        QTemporaryDir dir;
+        const QString link = dir.filePath(QStringLiteral("duvo-serial"));
+        duvosim::SimSerialConsole console("DUVO 24");
+        std::string error;
+        QVERIFY2(console.start(link.toStdString(), &error), error.c_str());
+        qputenv("DUVO_SERIAL_PORTS", link.toLocal8Bit());
+        ScriptedPrompts prompts;
+        prompts.answer(Ok, QStringLiteral("After connect"));
+        TTerminalForm form(nullptr);
+        qunsetenv("DUVO_SERIAL_PORTS");
+        selectPort(form, link);
+        QTest::mouseClick(form.btnConnect, Qt::LeftButton);
+        QVERIFY(form.port().isOpen());
+        QTest::keyClick(form.VaTerminal1, Qt::Key_Return);
+        QVERIFY(waitFor([&] { return form.VaTerminal1->lines().contains(QStringLiteral("DUVO> ")); }));
+        QVERIFY(form.VaTerminal1->lines().contains(QStringLiteral("DUVO 24 console ready")));
     }
 
     void hiddenTerminalIsFreedByTheMainWindowWhichHangsUp()

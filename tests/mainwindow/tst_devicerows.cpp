@@ -7,6 +7,8 @@
 #include "TestFolders.h"
 
 #include <QTest>
+#include <QHeaderView>
+#include <QTreeWidget>
 
 using namespace duvo;
 using namespace duvo::test;
@@ -46,6 +48,56 @@ class TestDeviceRows : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { qputenv("DUVO_NO_SLEEP_INHIBITOR", "1"); }
+
+    // The group column "Devices" is hidden, and after a rebuild the columns are wide enough
+    // for their texts (the whole Duvo ID, the clock, " [press Stop]") within the window, where
+    // a long free text (the alias) gives way; a row refresh that makes a text longer widens
+    // its column.
+    void columnsFitTheirTexts()
+    {
+        TempProgramFolder folder;
+        ScriptedPrompts prompts;
+        DOzerAvirAded form;
+        form.resize(1010, 637);
+        form.show();  // start-up is not run: the test never returns to the event loop first
+        auto d = device("192.168.100.200", "DUVO 96");
+        d->alias = "Thermal cycler of the sequencing group, bench 3";  // a long free text
+        d->status[8] = "true";
+        d->runState = "Running";
+        form.FDeviceList.Add(std::move(d));
+        form.FDeviceList.Add(device("10.0.0.7", "DUVO 24"));
+        form.BuildDeviceList();
+        QTreeWidget *list = form.OutList1;
+        QCOMPARE(list->columnWidth(0), 0);  // hidden, the group caption spans the row
+        QCOMPARE(list->header()->sectionResizeMode(0), QHeaderView::Fixed);
+        QCOMPARE(list->topLevelItem(0)->text(0), QStringLiteral("Duvo Network Devices (2)"));
+        const QFontMetrics fm(list->font());
+        auto fits = [&](int column) {
+            for (int i = 0; i < list->topLevelItem(0)->childCount(); ++i)
+                if (fm.horizontalAdvance(list->topLevelItem(0)->child(i)->text(column)) + 6 > list->columnWidth(column))
+                    return false;
+            return true;
+        };
+        // Identity, state, times and clock keep their whole texts; the free texts give way.
+        for (int column : {2, 3, 4, 7, 8, 9, 10, 12})
+            QVERIFY2(fits(column), qPrintable(list->headerItem()->text(column)));
+        QVERIFY(fits(6) && fits(11));  // short enough here
+        QVERIFY(!fits(5));
+        if (qEnvironmentVariableIsSet("DUVO_SHOT_DIR"))
+            form.grab().save(qEnvironmentVariable("DUVO_SHOT_DIR") + QStringLiteral("/DuvoMainForm-rebuilt.png"));
+        int total = 0;
+        for (int column = 1; column < 13; ++column)
+            total += list->columnWidth(column);
+        QVERIFY2(total <= list->viewport()->width(), QByteArray::number(total));
+
+        form.FDeviceList.at(0)->runState = "Completed";
+        form.UpdateDeviceRows();
+        QCOMPARE(form.RowText(0, 6), QStringLiteral("Completed [press Stop]"));
+        QVERIFY(fits(7));
+        if (qEnvironmentVariableIsSet("DUVO_SHOT_DIR"))
+            form.grab().save(qEnvironmentVariable("DUVO_SHOT_DIR") + QStringLiteral("/DuvoMainForm.png"));
+        form.hide();
+    }
 
     void holdSuffix_data()
     {

@@ -6,14 +6,18 @@
 #include "link/SettingsRow.h"
 #include "mainwindow/StartUp.h"
 #include "mainwindow/forms/DOzerAvirAded.h"
+#include "mainwindow/forms/DuvoApplication.h"
+#include "link/CppSQLite3.h"
 #include "GuiTest.h"
 #include "ScriptedPrompts.h"
 #include "TestFolders.h"
 
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 using namespace duvo;
@@ -262,6 +266,41 @@ private slots:
         setIpWatchOverride(std::nullopt);
     }
 
+    // The same in the running program: the application's loop ends at once, without the exit
+    // question (a box nobody planned fails the test) and without discovery.
+    void refusingTheMissingDatabaseEndsTheLoopWithoutTheExitQuestion()
+    {
+        TempProgramFolder folder;
+        setIpWatchOverride(IpWatchState{QStringLiteral("127.0.199.1"), true});
+        qputenv("DUVO_MODULE_TARGET", "127.0.199.2");
+        qputenv("DUVO_MODULE_BIND", "127.0.199.1");
+        ScriptedPrompts prompts;
+        prompts.answer(No, QStringLiteral("Create new database file"));
+        DOzerAvirAded form;
+        form.show();
+        bool bounded = false;
+        QTimer bound;
+        bound.setSingleShot(true);
+        connect(&bound, &QTimer::timeout, [&bounded] {
+            bounded = true;
+            QCoreApplication::exit(1);
+        });
+        bound.start(10000);
+        QElapsedTimer t;
+        t.start();
+        QCOMPARE(QCoreApplication::exec(), 0);
+        QVERIFY(!bounded);
+        QVERIFY(t.elapsed() < 5000);
+        QCOMPARE(prompts.asked().size(), 1);
+        QVERIFY(form.FApplicationEnding);
+        QVERIFY(!form.isVisible());
+        QVERIFY(form.FDeviceList.isEmpty());
+        QVERIFY(!form.DuvoTimer.isActive());
+        setIpWatchOverride(std::nullopt);
+        qunsetenv("DUVO_MODULE_TARGET");
+        qunsetenv("DUVO_MODULE_BIND");
+    }
+
     void brokenDatabaseIsLoggedAndStartUpGoesOn()
     {
         TempProgramFolder folder;
@@ -382,6 +421,23 @@ private slots:
         QVERIFY(formAliveAtEnd);
         QVERIFY(form->FApplicationEnding);
         delete form;
+    }
+
+    // The last-resort handlers name a database engine error instead of "unknown exception".
+    void exceptionTextNamesDatabaseErrors()
+    {
+        auto textOf = [](auto thrower) {
+            try {
+                thrower();
+            } catch (...) {
+                return DuvoApplication::ExceptionText(std::current_exception());
+            }
+            return QString();
+        };
+        QCOMPARE(textOf([] { throw CppSQLite3Exception(1, "no such table: config_tbl"); }),
+                 QStringLiteral("SQLite exception: 1 (SQLITE_ERROR[1]: no such table: config_tbl)"));
+        QCOMPARE(textOf([] { throw std::runtime_error("disk full"); }), QStringLiteral("disk full"));
+        QCOMPARE(textOf([] { throw 42; }), QStringLiteral("unknown exception"));
     }
 
     void logsLiveInTheProgramFolder()

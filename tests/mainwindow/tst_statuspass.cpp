@@ -3,15 +3,19 @@
 #include "common/IpWatch.h"
 #include "link/CommandDocs.h"
 #include "link/DeviceScan.h"
+#include "mainwindow/SmtpClient.h"
 #include "mainwindow/StatusPass.h"
 #include "mainwindow/forms/DOzerAvirAded.h"
 #include "GuiTest.h"
 #include "ScriptedPrompts.h"
 #include "SimulatedLab.h"
+#include "duvosim/SimModuleService.h"
 #include "SmtpTestServer.h"
 #include "TestFolders.h"
 
+#include <QCloseEvent>
 #include <QJsonArray>
+#include <QToolButton>
 #include <QTest>
 
 using namespace duvo;
@@ -236,6 +240,100 @@ private slots:
         QCOMPARE(p.list.at(0)->runState, std::string("fresh"));  // untouched by the old pass
     }
 
+    // The same through the window: "Device List" clicked while the pass waits for instrument
+    // 0's reply runs a real discovery inside that wait; the old pass then ends without another
+    // request and without touching the new records (on 127.0.196.0/24).
+    void rescanClickedDuringPass()
+    {
+        TempProgramFolder folder;
+        SimulatedLab lab("127.0.196", 2);
+        duvosim::SimModuleService::install(lab.lab());
+        QVERIFY2(lab.started(), lab.error().c_str());
+        lab.addFault(0, {duvosim::FaultKind::Delay, "GetStatus", 0, {}, 400, 1});
+        qputenv("DUVO_MODULE_TARGET", lab.lab().hubAddress().c_str());
+        qputenv("DUVO_MODULE_BIND", lab.lab().workstationAddress().c_str());
+        ScriptedPrompts prompts;
+        prompts.answer(Yes, QStringLiteral("Scan network to build new device list?"), QStringLiteral("Device List"));
+        DOzerAvirAded form;
+        form.FSearchDelay = 1;
+        form.FLocalIP = QString::fromStdString(lab.lab().workstationAddress());
+        form.statusPass().client().setTimeout(3000);
+        form.FDeviceList.Add(recordFor(lab, 0));
+        form.FDeviceList.Add(recordFor(lab, 1));
+        const DVDEVICEINFO_T *old0 = form.FDeviceList.at(0);
+        form.BuildDeviceList();
+        form.DuvoTimer.setInterval(60000);
+        bool clicked = false;
+        size_t afterRescan = 0;
+        QTimer::singleShot(150, &form, [&] {
+            form.btnRefreshClick();  // the "Device List" button's handler
+            clicked = true;
+            afterRescan = lab.requests(1).size();  // the click returns once the new list is built
+        });
+        form.DuvoTimerTimer();
+        QVERIFY(waitFor([&] { return clicked && !form.statusPass().running(); }, 15000));
+        QCOMPARE(prompts.pending(), 0);
+        QCOMPARE(form.FDeviceList.Count(), 2);
+        QVERIFY(form.FDeviceList.at(0) != old0);
+        QCOMPARE(form.OutList1->topLevelItem(0)->childCount(), 2);
+        // Discovery asked instrument 1 last; the old pass asked it nothing after that.
+        QTest::qWait(200);
+        QVERIFY(afterRescan > 0);
+        QCOMPARE(lab.requests(1).size(), afterRescan);
+        QCOMPARE(lab.requests(1).back().command, std::string("GetInstrumentInfo"));
+        QVERIFY(form.DuvoTimer.isActive());
+        qunsetenv("DUVO_MODULE_TARGET");
+        qunsetenv("DUVO_MODULE_BIND");
+    }
+
+    // A tick whose alert mail waits on a silent mail server, and a "Device List" rescan clicked
+    // meanwhile that finds nothing: when the tick ends the timer stays off, as it must while
+    // the list is empty (discovery on 127.0.199.0/24, where nothing answers).
+    void tickEndingAfterEmptyRescanLeavesTimerOff()
+    {
+        TempProgramFolder folder;
+        SmtpServerOptions options;
+        options.silent = true;
+        SmtpTestServer smtp(options);
+        QVERIFY2(smtp.start(), qPrintable(smtp.errorText()));
+        const SmtpTimeouts saved = smtpTimeouts();
+        setSmtpTimeouts({std::chrono::milliseconds(1000), std::chrono::milliseconds(2500)});
+        qputenv("DUVO_MODULE_TARGET", "127.0.199.2");
+        qputenv("DUVO_MODULE_BIND", "127.0.199.1");
+        ScriptedPrompts prompts;
+        prompts.answer(Yes, QStringLiteral("Scan network to build new device list?"));
+        prompts.answer(Ok, QStringLiteral("No devices were found on the network."));
+        DOzerAvirAded form;
+        form.FSearchDelay = 1;
+        form.FSmtpHost = QStringLiteral("127.0.0.1");
+        form.FSmtpPort = QString::number(smtp.port());
+        form.FSenderAddress = QStringLiteral("duvo@lab.example");
+        auto d = std::make_unique<DVDEVICEINFO_T>();
+        d->ipAddress = "127.0.199.10";
+        d->busy = 1;  // not polled
+        d->runState = "Completed";
+        d->status[8] = "true";
+        d->alertArmed = 1;
+        d->alertAddress = "tech@lab.example";
+        d->sessionId = "20261211-1";
+        form.FDeviceList.Add(std::move(d));
+        form.BuildDeviceList();
+        bool clicked = false;
+        QTimer::singleShot(200, &form, [&] {
+            form.btnRefreshClick();  // the "Device List" button's handler
+            clicked = true;
+        });
+        form.DuvoTimerTimer();  // returns once the mail has given up
+        QVERIFY(clicked);
+        QCOMPARE(prompts.pending(), 0);
+        QVERIFY(form.FDeviceList.isEmpty());
+        QVERIFY(!form.DuvoTimer.isActive());
+        QVERIFY(!form.button(QStringLiteral("btnStatus"))->isEnabled());
+        setSmtpTimeouts(saved);
+        qunsetenv("DUVO_MODULE_TARGET");
+        qunsetenv("DUVO_MODULE_BIND");
+    }
+
     // A command the user sends from the main window while the pass waits for a reply does not
     // make the pass fail a healthy device, and the command itself goes through.
     void commandDuringPassLeavesDevicesHealthy()
@@ -330,6 +428,75 @@ private slots:
         QCOMPARE(form.FDeviceList.at(0)->alertSent, int16_t(1));
         QVERIFY(folder.readFile(QStringLiteral("DuvoGeneral.txt")).contains(QStringLiteral("E-mail SMTP error")));
         QCOMPARE(prompts.asked().size(), 0);
+    }
+
+    // Yes to the exit question while a pass waits on a silent instrument: the exchange ends
+    // at once, no request leaves after the answer and no armed alert is mailed, though every
+    // device has one armed (on 127.0.192.0/24).
+    void exitDuringPassStopsTrafficAndMail()
+    {
+        TempProgramFolder folder;
+        SmtpTestServer smtp;
+        QVERIFY2(smtp.start(), qPrintable(smtp.errorText()));
+        SimulatedLab lab("127.0.192", 3);
+        QVERIFY2(lab.started(), lab.error().c_str());
+        lab.addFault(0, {duvosim::FaultKind::HalfReplyThenSilence, "GetStatus"});
+        ScriptedPrompts prompts;
+        prompts.answer(Yes, QStringLiteral("Exit Duvo Studio?"), QStringLiteral("Exit"));
+        DOzerAvirAded form;
+        // Short enough that a pass going on after the exit would reach the other devices here.
+        form.statusPass().client().setTimeout(1200);
+        form.FSmtpHost = QStringLiteral("127.0.0.1");
+        form.FSmtpPort = QString::number(smtp.port());
+        form.FSenderAddress = QStringLiteral("duvo@lab.example");
+        for (int k = 0; k < 3; ++k) {
+            auto d = recordFor(lab, k);
+            d->alertArmed = 1;
+            d->alertAddress = "tech@lab.example";
+            d->sessionId = "20261210120000-" + std::to_string(k);
+            form.FDeviceList.Add(std::move(d));
+        }
+        form.BuildDeviceList();
+        auto getStatusSent = [&] {
+            const auto log = lab.requests(0);
+            return !log.empty() && log.back().command == "GetStatus";
+        };
+        std::chrono::steady_clock::time_point answeredAt;
+        QElapsedTimer sinceAnswer;
+        bool closed = false;
+        QTimer closer;
+        closer.setInterval(5);
+        connect(&closer, &QTimer::timeout, [&] {
+            if (!getStatusSent() || sinceAnswer.isValid())
+                return;
+            closer.stop();
+            answeredAt = std::chrono::steady_clock::now();
+            sinceAnswer.start();
+            QCloseEvent event;  // as the window system sends it
+            QCoreApplication::sendEvent(&form, &event);
+            closed = event.isAccepted();
+        });
+        closer.start();
+        form.DuvoTimerTimer();
+        QVERIFY(waitFor([&] { return sinceAnswer.isValid() && !form.statusPass().running(); }, 5000));
+        QVERIFY2(sinceAnswer.elapsed() < 100, QByteArray::number(sinceAnswer.elapsed()));
+        QVERIFY(closed);
+        QVERIFY(form.FApplicationEnding);
+        // Long enough for the retry, the alert and the other two devices of a pass that went on.
+        QTest::qWait(3000);
+        for (const auto &e : lab.requests())
+            QVERIFY2(e.steadyTime < answeredAt, e.command.c_str());
+        QCOMPARE(lab.requests(1).size(), size_t(0));
+        QCOMPARE(lab.requests(2).size(), size_t(0));
+        QVERIFY(smtp.messages().isEmpty());
+        QVERIFY(!form.DuvoTimer.isActive());
+        QVERIFY(!form.passPending());
+        // A tick or a pass asked for later sends nothing either.
+        form.DuvoTimerTimer();
+        form.PollDevices();
+        QTest::qWait(50);
+        QCOMPARE(lab.requests(1).size(), size_t(0));
+        QCOMPARE(prompts.asked().size(), 1);
     }
 };
 

@@ -1,4 +1,5 @@
-// Folder and protocol file operations against simulated instruments (127.0.83.0/24): the
+// Folder and protocol file operations against simulated instruments (127.0.83.0/24 and
+// 127.0.194.0/24): the
 // requests each one sends (with the retry), the reserved names that succeed without a
 // command, the password prompt of secure folders, and the texts and titles of the failures.
 
@@ -692,6 +693,73 @@ private slots:
         QCOMPARE(lab.ops.SetFolderPassword(lab.ip(0), "OPEN", "Z"), 0);
         QCOMPARE(lab.sim.instrument(0).folder("OPEN")->password, std::string("Q7"));
         QCOMPARE(lab.prompts.pending(), 0);
+    }
+
+    // Folder texts that still hold a path after normalising never reach an instrument from
+    // the operations that change one or load to it: no request at all (seen on the wire, in
+    // the raw folder texts of the request log), no box, and 0 (on 127.0.194.0/24).
+    void folderTextsWithPathsAreRefused_data()
+    {
+        QTest::addColumn<QString>("folder");
+        for (const char *f : {"/SYSTEM/", "X/../SYSTEM", "X/../SHARED", "/RECENT/", "DATA/..", "A\\..\\SYSTEM",
+                              "X/..\\SHARED", "", "/", "..", "/.."})
+            QTest::newRow(qPrintable(QStringLiteral("[%1]").arg(QString::fromLatin1(f)))) << QString::fromLatin1(f);
+    }
+    void folderTextsWithPathsAreRefused()
+    {
+        QFETCH(QString, folder);
+        SimulatedLab sim("127.0.194", 1);
+        QVERIFY2(sim.started(), sim.error().c_str());
+        sim.instrument(0).makeFolder("DATA");
+        sim.instrument(0).putProtocol("DATA", "PCR1", Doc1);
+        ScriptedPrompts prompts;
+        TcpClient client;
+        client.setTimeout(3000);
+        DeviceFileOperations ops(client);
+        const std::string ip = sim.address(0), fo = folder.toStdString();
+
+        QCOMPARE(ops.FetchProtocol(ip, "DATA", "PCR1"), 1);  // fetching is as before
+        sim.clearRequests();
+        QCOMPARE(ops.LoadProtocolToDevice(ip, fo, "MINE"), 0);
+        QVERIFY(ops.fetchedProtocol().held());
+        QCOMPARE(ops.LoadProtocolToDevice(ip, fo, "MINE", Doc1), 0);
+        QCOMPARE(ops.LoadProtocolToDevice(ip, fo, "MINE", Doc1, int(Doc1.size())), 0);
+        ops.fetchedProtocol().Folder = fo;  // a clone source whose reply named such a folder
+        ops.fetchedProtocol().File = "MINE";
+        QCOMPARE(ops.LoadProtocolToDevice(ip), 0);
+        QCOMPARE(ops.DeleteDeviceProtocol(ip, fo, "PCR1"), 0);
+        QCOMPARE(ops.RemoveDeviceFolder(ip, fo), 0);
+        QCOMPARE(ops.MakeDeviceFolder(ip, fo, true, "AB12"), 0);
+        QCOMPARE(ops.CopyDeviceFolder(ip, fo, ip), 0);
+        QCOMPARE(ops.CheckFolderPassword(ip, fo), 0);
+        QCOMPARE(ops.SetFolderPassword(ip, fo, ""), 0);
+        QCOMPARE(sim.requests(0).size(), size_t(0));
+        QVERIFY(prompts.asked().isEmpty());
+        QCOMPARE(sim.instrument(0).protocol("DATA", "PCR1").value_or(""), Doc1);
+    }
+
+    // What the operations send for plain folder texts, as the instrument reads it: the
+    // normalised, upper-cased name (the loads keep the case), never the leading "/".
+    void plainFolderTextsOnTheWire()
+    {
+        SimulatedLab sim("127.0.194", 1);
+        QVERIFY2(sim.started(), sim.error().c_str());
+        sim.instrument(0).makeFolder("DATA");
+        sim.instrument(0).putProtocol("DATA", "PCR1", Doc1);
+        ScriptedPrompts prompts;
+        TcpClient client;
+        client.setTimeout(3000);
+        DeviceFileOperations ops(client);
+        const std::string ip = sim.address(0);
+        QCOMPARE(ops.LoadProtocolToDevice(ip, "/Data", "Mine", Doc1), 1);
+        QCOMPARE(ops.DeleteDeviceProtocol(ip, "/data", "pcr1"), 1);
+        QCOMPARE(ops.MakeDeviceFolder(ip, "/new", false, {}), 1);
+        std::vector<std::pair<std::string, std::string>> seen;
+        for (const auto &e : sim.requests(0))
+            seen.emplace_back(e.command + " " + e.folder, e.file);
+        const std::vector<std::pair<std::string, std::string>> expected = {
+            {"LoadProtocol Data", "Mine"}, {"GetAttrValue DATA", ""}, {"DelFile DATA/PCR1", ""}, {"Md NEW", ""}};
+        QCOMPARE(seen, expected);
     }
 };
 

@@ -7,6 +7,7 @@
 #include "ScriptedPrompts.h"
 #include "TestFolders.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTest>
 
@@ -41,6 +42,33 @@ void runSql(const QString &path, const char *sql)
 class TestProtocolFile : public QObject {
     Q_OBJECT
 private slots:
+    // Writing over an old protocol file: the row is in the new file before it takes the old
+    // one's place, so a failed write leaves the old protocol whole (never an empty file).
+    void failedWriteKeepsTheOldProtocol()
+    {
+        TempProgramFolder folder;
+        ScriptedPrompts prompts;
+        const QString path = folder.file(QStringLiteral("P1.svp"));
+        QVERIFY(WriteProtocolFile(path, "OLD", "<Old/>", 6));
+        QVERIFY(WriteProtocolFile(path, "NEW", "<New/>", 6));  // over it: replaced
+        std::string name, protocol, size;
+        QVERIFY(ReadProtocolFile(path, name, protocol, size));
+        QCOMPARE(name, std::string("NEW"));
+
+        // The content step fails (an engine error, as a failing insert raises).
+        prompts.answer(Ok, QStringLiteral("SQLite exception: 1"), QStringLiteral("Error"));
+        QCOMPARE(CreateSqliteFile(path, ProtocolFileStatements(),
+                                  [](CppSQLite3DB &db) { db.RunCommand("insert into no_such_tbl values (1);"); }),
+                 0);
+        QCOMPARE(prompts.pending(), 0);
+        QVERIFY(ReadProtocolFile(path, name, protocol, size));
+        QCOMPARE(name, std::string("NEW"));
+        QCOMPARE(protocol, std::string("<New/>"));
+        // Nothing half-built is left beside it.
+        QCOMPARE(QDir(folder.path()).entryList({QStringLiteral("*P1*")}, QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("P1.svp")});
+    }
+
     void writtenAndReadBack()
     {
         TempProgramFolder folder;

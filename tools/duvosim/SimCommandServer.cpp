@@ -306,6 +306,8 @@ void SimCommandServer::answer(Connection &c)
     entry.steadyTime = std::chrono::steady_clock::now();
     entry.bytes = c.in;
     entry.command = response.command;
+    entry.folder = response.folder;
+    entry.file = response.file;
     FLab->logRequest(std::move(entry));
 
     const uint64_t id = c.id;

@@ -76,6 +76,7 @@ std::vector<uint8_t> SimFirmwareReceiver::handle(const SimUploadSettings &settin
         putU32(&out[8], getU32(&out[8]) + 1);
     if (!out.empty())
         ++FStatus.replies;
+    FDuplicate = !out.empty() && index == settings.duplicateAt;
     return out;
 }
 

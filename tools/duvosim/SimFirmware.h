@@ -32,6 +32,9 @@ struct SimUploadSettings {
     int faultCount = -1;
     // Every upload reply goes out this long after its request (a slow module).
     int replyDelayMs = 0;
+    // Besides any fault: the reply to request number duplicateAt (0 = the start request) goes
+    // out twice, as a duplicated datagram; -1: none.
+    int duplicateAt = -1;
 };
 
 struct SimUploadStatus {
@@ -56,6 +59,13 @@ public:
     std::vector<uint8_t> handle(const SimUploadSettings &settings, const uint8_t *data, size_t size);
 
     const SimUploadStatus &status() const { return FStatus; }
+    // True once after handle() gave a reply that must go out twice (duplicateAt).
+    bool takeDuplicate()
+    {
+        const bool d = FDuplicate;
+        FDuplicate = false;
+        return d;
+    }
 
     static bool isUploadRequest(const uint8_t *data, size_t size);
     // The 20-byte reply: "DVMR" 'A' type, two zero bytes, id, address, value 0.
@@ -67,6 +77,7 @@ private:
     SimUploadStatus FStatus;
     int FBusyAnswers = 0;
     bool FCorrupted = false;
+    bool FDuplicate = false;
 };
 
 } // namespace duvosim

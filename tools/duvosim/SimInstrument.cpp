@@ -1,4 +1,5 @@
 #include "duvosim/SimInstrument.h"
+#include "duvosim/SimFaultFilter.h"
 #include "duvosim/SimProtocolRun.h"
 
 #include <tinyxml.h>
@@ -64,6 +65,19 @@ std::string fieldText(const TiXmlElement *cmd, const char *name, bool *present =
         *present = e != nullptr;
     const char *t = e ? e->GetText() : nullptr;
     return t ? std::string(t) : std::string();
+}
+
+// The folder text of a command (Folder, or Path of the attribute commands, or DelFile's whole
+// Filename) and its File text, as they arrived.
+void rawNames(const TiXmlElement *cmd, std::string &folder, std::string &file)
+{
+    bool present = false;
+    for (const char *name : {"Folder", "Path", "Filename"}) {
+        folder = fieldText(cmd, name, &present);
+        if (present)
+            break;
+    }
+    file = fieldText(cmd, "File");
 }
 
 std::string number(double v, int decimals = 1)
@@ -332,6 +346,16 @@ std::optional<std::string> SimInstrument::protocol(const std::string &folder, co
 }
 
 void SimInstrument::formatDrive() { std::lock_guard l(FMutex); factoryFilesLocked(); }
+void SimInstrument::removeAllFolders() { std::lock_guard l(FMutex); FFolders.clear(); }
+
+bool SimInstrument::setSecureSuffix(const std::string &folder, const std::string &suffix)
+{
+    std::lock_guard l(FMutex);
+    SimFolder *f = findFolderLocked(folder);
+    if (f)
+        f->secureSuffix = suffix;
+    return f != nullptr;
+}
 
 // ---- run ----------------------------------------------------------------------------------
 
@@ -455,13 +479,18 @@ void SimInstrument::clearFaults() { std::lock_guard l(FMutex); FFaults.clear(); 
 bool SimInstrument::refusing() const { std::lock_guard l(FMutex); return FRefusing || FPoweredOff; }
 void SimInstrument::setRefusing(bool on) { std::lock_guard l(FMutex); FRefusing = on; }
 
-std::optional<SimFault> SimInstrument::takeFault(const std::string &element, const std::string &finer)
+std::optional<SimFault> SimInstrument::takeFault(const std::string &element, const std::string &finer,
+                                                 const TiXmlElement *cmd)
 {
     for (auto it = FFaults.begin(); it != FFaults.end(); ++it) {
         if (!it->command.empty() && it->command != element && it->command != finer)
             continue;
-        if (it->count == 0)
+        if (it->count == 0 || !faultNarrowingMatches(*it, cmd))
             continue;
+        if (it->passed < it->after) {
+            ++it->passed;
+            continue;
+        }
         SimFault hit = *it;
         if (it->count > 0 && --it->count == 0)
             FFaults.erase(it);
@@ -490,9 +519,10 @@ SimResponse SimInstrument::handleRequest(const std::string &request)
     else if (element == "Dir")
         finer = fieldText(cmd, "Folder") == "\\" ? "DirFolders" : "DirFiles";
     out.command = finer;
+    rawNames(cmd, out.folder, out.file);
 
     std::lock_guard l(FMutex);
-    out.fault = takeFault(element, finer);
+    out.fault = takeFault(element, finer, cmd);
     if (out.fault) {
         switch (out.fault->kind) {
         case FaultKind::ErrorReply:
@@ -661,7 +691,7 @@ std::string SimInstrument::dispatch(const std::string &group, const std::string 
     if (command == "DirFolders") {
         TiXmlElement *list = Reply::add(r.cmd(), "Folders", {});
         for (const SimFolder &f : FFolders)
-            Reply::add(list, "Folder", f.password.empty() ? f.name : f.name + "!");
+            Reply::add(list, "Folder", f.password.empty() ? f.name : f.name + "!" + f.secureSuffix);
         if (FFolders.empty())
             Reply::add(list, "Folder", {});
         return r.ok();
@@ -789,7 +819,12 @@ std::string SimInstrument::dispatch(const std::string &group, const std::string 
         if (f)
             for (const auto &entry : f->files)
                 if (sameName(entry.first, name)) {
-                    r.field("Folder", f->name).field("File", entry.first).field("Protocol", entry.second);
+                    const auto quirk = FProtocolReplyNames.find({f->name, entry.first});
+                    if (quirk != FProtocolReplyNames.end())
+                        r.field("Folder", quirk->second.first).field("File", quirk->second.second);
+                    else
+                        r.field("Folder", f->name).field("File", entry.first);
+                    r.field("Protocol", entry.second);
                     return r.ok();
                 }
         return r.error(ErrNotFound, "Protocol not found");
@@ -825,7 +860,8 @@ std::string SimInstrument::dispatch(const std::string &group, const std::string 
                 return r.error(ErrReserved, "Reserved folder");
             f->password = fieldText(cmd, "Value");
         }
-        r.field("Value", f->password);
+        if (!(FOmitEmptyAttrValue && f->password.empty()))
+            r.field("Value", f->password);
         return r.ok();
     }
     return r.error(ErrUnknownCommand, "Unknown command");

@@ -39,6 +39,13 @@ struct SimFault {
     std::string errMessage = "Simulated error";
     int delayMs = 0;   // Delay: before the reply; other kinds: before acting
     int count = -1;    // requests it hits before it is used up; -1: every request
+
+    // Narrowing (SimFaultFilter.h): a fault meant for one request among many. Empty texts and
+    // an `after` of 0 narrow nothing. Only requests that pass command, name and argument count.
+    std::string name{};    // only requests naming this folder or file ("DATA", "PCR1", "DATA/PCR1")
+    std::string argument{}; // only requests with a field holding exactly this text ("63")
+    int after = 0;         // the first `after` matching requests go through untouched
+    int passed = 0;        // matching requests let through so far (kept by the instrument)
 };
 
 // A run plan: what a protocol document makes the instrument do.
@@ -73,6 +80,8 @@ struct SimFolder {
     std::string name;      // as made
     std::string password;  // empty: not protected
     std::vector<std::pair<std::string, std::string>> files;  // name, protocol document, in order
+    // What a protected folder's listing shows after its "!" ("XYZ": listed as "DATA!XYZ").
+    std::string secureSuffix{};
 };
 
 struct SimLogError {
@@ -88,6 +97,9 @@ struct SimResponse {
     std::string reply;               // the reply document (or garbage for NotXml)
     std::optional<SimFault> fault;   // the fault that hit this request, if any
     std::string command;             // the command's finer name ("GetTime", "DirFiles", ...)
+    // The folder and file texts exactly as they arrived (before the instrument's leading-slash
+    // and case forgiveness); empty when the command names none.
+    std::string folder, file;
 };
 
 class SimInstrument {
@@ -129,6 +141,9 @@ public:
     bool putProtocol(const std::string &folder, const std::string &file, const std::string &document);
     std::optional<std::string> protocol(const std::string &folder, const std::string &file) const;
     void formatDrive();  // back to the factory folders
+    void removeAllFolders();  // a drive with no folder at all (its listing holds one empty name)
+    // A protected folder is listed as its name, "!" and this text; false when no such folder.
+    bool setSecureSuffix(const std::string &folder, const std::string &suffix);
 
     // ---- run
     SimRunMode runMode() const;
@@ -147,6 +162,13 @@ public:
     void setPoweredOff(bool off);
     // Set by a Power command: "Off" or "On" (reboot); the server reads and clears it.
     std::string takePowerRequest();
+
+    // ---- reply quirks (SimQuirks.cpp)
+    // The GetProtocol reply for folder/file names replyFolder/replyFile instead (any text).
+    void setProtocolReplyNames(const std::string &folder, const std::string &file, const std::string &replyFolder,
+                               const std::string &replyFile);
+    // GetAttrValue of a folder without password replies without a Value element.
+    void setOmitEmptyAttrValue(bool on);
 
     // ---- faults
     void addFault(const SimFault &fault);
@@ -186,7 +208,7 @@ private:
     };
 
     std::string dispatch(const std::string &group, const std::string &command, const TiXmlElement *cmd);
-    std::optional<SimFault> takeFault(const std::string &element, const std::string &finer);
+    std::optional<SimFault> takeFault(const std::string &element, const std::string &finer, const TiXmlElement *cmd);
     double elapsedLocked(bool *held = nullptr) const;
     void advanceLocked();
     void finishRunLocked(double runTime);
@@ -210,6 +232,8 @@ private:
     RunState FRun;
     RunLog FLog;
     std::vector<SimFault> FFaults;
+    std::map<std::pair<std::string, std::string>, std::pair<std::string, std::string>> FProtocolReplyNames;
+    bool FOmitEmptyAttrValue = false;
     bool FRefusing = false;
     bool FPoweredOff = false;
     std::string FPowerRequest;

@@ -28,6 +28,7 @@ struct SimRequestLogEntry {
     std::chrono::steady_clock::time_point steadyTime;
     std::string bytes;         // the request exactly as read
     std::string command;       // the command's finer name ("GetStatus", "DirFiles", "GetTime")
+    std::string folder, file;  // the folder and file texts exactly as they arrived
 };
 
 class SimLab;

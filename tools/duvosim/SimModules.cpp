@@ -94,6 +94,25 @@ void sendTo(int fd, uint32_t addr, uint16_t port, const std::vector<uint8_t> &by
     sendto(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL, reinterpret_cast<sockaddr *>(&to), sizeof to);
 }
 
+// A duplicated datagram: both copies in one system call, so they arrive back to back as a
+// network that duplicates a datagram delivers them.
+void sendTwice(int fd, uint32_t addr, uint16_t port, const std::vector<uint8_t> &bytes)
+{
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = addr;
+    to.sin_port = port;
+    iovec iov{const_cast<uint8_t *>(bytes.data()), bytes.size()};
+    mmsghdr msgs[2]{};
+    for (mmsghdr &m : msgs) {
+        m.msg_hdr.msg_name = &to;
+        m.msg_hdr.msg_namelen = sizeof to;
+        m.msg_hdr.msg_iov = &iov;
+        m.msg_hdr.msg_iovlen = 1;
+    }
+    sendmmsg(fd, msgs, 2, MSG_NOSIGNAL);
+}
+
 } // namespace
 
 std::array<uint8_t, 148> ModuleRecord(const SimModule &m)
@@ -388,11 +407,17 @@ void SimModuleNetwork::upload(int fd, uint32_t toAddr, uint16_t toPort, const ui
             continue;
         const bool wasCompleted = FReceivers[i].status().completed;
         const std::vector<uint8_t> reply = FReceivers[i].handle(FModules[i].upload, data, size);
+        const bool duplicate = FReceivers[i].takeDuplicate();
         if (!reply.empty()) {
-            if (FModules[i].upload.replyDelayMs > 0)
+            if (FModules[i].upload.replyDelayMs > 0) {
                 FPending.push_back({nowMs() + FModules[i].upload.replyDelayMs, fd, toAddr, toPort, reply});
-            else
+                if (duplicate)
+                    FPending.push_back({nowMs() + FModules[i].upload.replyDelayMs, fd, toAddr, toPort, reply});
+            } else if (duplicate) {
+                sendTwice(fd, toAddr, toPort, reply);
+            } else {
                 sendTo(fd, toAddr, toPort, reply);
+            }
         }
         if (!wasCompleted && FReceivers[i].status().completed && FModules[i].uploaded)
             FModules[i].uploaded(FReceivers[i].status().image);

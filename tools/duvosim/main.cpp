@@ -1,8 +1,12 @@
 // duvosim: runs a simulated lab of instruments on a loopback /24 until it is killed.
 //   duvosim --lab 127.0.7 --devices 6
 
+#include "duvosim/SimBrowseSetup.h"
+#include "duvosim/DemoMaintenance.h"
 #include "duvosim/SimLab.h"
+#include "duvosim/SimCopyDemo.h"
 #include "duvosim/SimModuleService.h"
+#include "duvosim/SimSerialConsole.h"
 #include "link/CommandDocs.h"
 #include "protocols/CyclerStepList.h"
 
@@ -20,11 +24,12 @@ void onSignal(int) { g_stop = true; }
 
 void usage()
 {
-    std::fprintf(stderr, "usage: duvosim [--lab A.B.C] [--devices N] [--demo]\n"
+    std::fprintf(stderr, "usage: duvosim [--lab A.B.C] [--devices N] [--demo] [--serial PATH]\n"
                          "  --lab      the loopback /24 the instruments live on (default 127.0.7)\n"
                          "  --devices  how many instruments (default 6)\n"
                          "  --demo     six instruments in varied states (running, idle, paused,\n"
-                         "             old firmware, answering with errors, completed on hold)\n");
+                         "             old firmware, answering with errors, completed on hold)\n"
+                         "  --serial   an instrument console on a pseudo-terminal, linked at PATH\n");
 }
 
 // A two-step PCR: initial denaturation, 30 cycles of three steps, and a cool-down step that
@@ -55,12 +60,14 @@ void setUpDemo(duvosim::SimLab &lab)
         in.putProtocol("ROUTINE", "HOLD4", held);
         in.setParameter("63", "Lab " + std::string(1, static_cast<char>('A' + k % 3)));
     }
+    duvosim::setUpCopyDemo(lab, qpcr);
     const char *types[] = {"DUVO 96", "DUVO 24", "DUVO 96", "SV cycler", "DUVO 24", "DUVO 96"};
     const char *aliases[] = {"Bench 1", "Bench 2", "Bench 3", "Old unit", "Bench 5", "Bench 6"};
     for (int k = 0; k < lab.count() && k < 6; ++k) {
         lab.instrument(k).setType(types[k]);
         lab.instrument(k).setParameter("84", aliases[k]);
     }
+    duvosim::setUpBrowseDemo(lab, qpcr);
     if (lab.count() > 0) {  // a run that completes within a few minutes
         lab.instrument(0).setTimeScale(12.0);
         lab.instrument(0).startRun("ROUTINE", "QPCR30");
@@ -91,6 +98,7 @@ void setUpDemo(duvosim::SimLab &lab)
         warning.timeStamp = 1765400000;
         lab.instrument(5).addRunLogError(warning);
     }
+    duvosim::setUpMaintenanceDemo(lab);
 }
 } // namespace
 
@@ -99,12 +107,15 @@ int main(int argc, char **argv)
     std::string base = "127.0.7";
     int devices = 6;
     bool demo = false;
+    std::string serialLink;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--lab" && i + 1 < argc) {
             base = argv[++i];
         } else if (a == "--demo") {
             demo = true;
+        } else if (a == "--serial" && i + 1 < argc) {
+            serialLink = argv[++i];
         } else if (a == "--devices" && i + 1 < argc) {
             devices = std::atoi(argv[++i]);
         } else {
@@ -134,6 +145,14 @@ int main(int argc, char **argv)
     for (int k = 0; k < lab.count(); ++k)
         std::printf("duvosim: %s %s at %s\n", lab.instrument(k).type().c_str(),
                     lab.instrument(k).serialNumber().c_str(), lab.address(k).c_str());
+    duvosim::SimSerialConsole console(lab.count() > 0 ? lab.instrument(0).type() : "DUVO 96");
+    if (!serialLink.empty()) {
+        if (!console.start(serialLink, &error)) {
+            std::fprintf(stderr, "duvosim: serial console: %s\n", error.c_str());
+            return 1;
+        }
+        std::printf("duvosim: serial console at %s (%s)\n", serialLink.c_str(), console.path().c_str());
+    }
     std::fflush(stdout);
 
     std::signal(SIGINT, onSignal);

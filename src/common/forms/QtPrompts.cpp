@@ -35,6 +35,12 @@ const struct {
     {Ignore, QMessageBox::Ignore}, {Close, QMessageBox::Close},
 };
 
+QtPrompts::PasswordWindow &passwordWindow()
+{
+    static QtPrompts::PasswordWindow window;
+    return window;
+}
+
 QWidget *parentWindow()
 {
     QWidget *w = QApplication::activeModalWidget();
@@ -44,6 +50,11 @@ QWidget *parentWindow()
 }
 
 } // namespace
+
+void QtPrompts::setPasswordWindow(PasswordWindow window)
+{
+    passwordWindow() = std::move(window);
+}
 
 PromptAnswer QtPrompts::ask(const PromptRequest &r)
 {
@@ -74,13 +85,26 @@ PromptAnswer QtPrompts::ask(const PromptRequest &r)
         break;
     case PromptKind::SaveFile: {
         const QString start = r.defaultName.isEmpty() ? r.directory : r.directory + QLatin1Char('/') + r.defaultName;
-        a.value = QFileDialog::getSaveFileName(parentWindow(), r.title, start, r.filter);
+        if (r.defaultSuffix.isEmpty()) {
+            a.value = QFileDialog::getSaveFileName(parentWindow(), r.title, start, r.filter);
+            break;
+        }
+        QFileDialog dialog(parentWindow(), r.title, start, r.filter);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setDefaultSuffix(r.defaultSuffix);
+        if (!r.defaultName.isEmpty())
+            dialog.selectFile(r.defaultName);
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+            a.value = dialog.selectedFiles().constFirst();
         break;
     }
     case PromptKind::Folder:
         a.value = QFileDialog::getExistingDirectory(parentWindow(), r.title, r.directory);
         break;
     case PromptKind::Input: {
+        if (r.password && !r.expectedPassword.isEmpty() && passwordWindow())
+            return passwordWindow()(r, parentWindow());
         bool ok = false;
         a.value = QInputDialog::getText(parentWindow(), r.title, r.text,
                                         r.password ? QLineEdit::Password : QLineEdit::Normal,

@@ -319,18 +319,28 @@ void CIPToolDlg::InsertDeviceReply(const DiscoveryReply &reply)
     }
     case InsertResult::Replaced:
         refreshItem(r.node);
+        reselectIfCurrent(r.node);
         return;
     case InsertResult::Split: {
         refreshItem(r.node);
         QTreeWidgetItem *deviceItem = itemOf(r.node);
         for (auto &child : r.node->children)
             addItem(child.get(), deviceItem);
+        // A device that gained a second interface shows no wireless fields any more.
+        reselectIfCurrent(r.node);
         return;
     }
     case InsertResult::NewInterface:
         addItem(r.node, itemOf(r.node->parent));
         return;
     }
+}
+
+void CIPToolDlg::reselectIfCurrent(UnitNode *node)
+{
+    QTreeWidgetItem *current = FTree->currentItem();
+    if (current && nodeOf(current) == node)
+        onSelChanged(current);
 }
 
 bool CIPToolDlg::wirelessShownFor(const UnitNode &node) const
@@ -401,7 +411,15 @@ void CIPToolDlg::OnSet()
                          BoxTitle, Ok);
         return;
     }
-    UnitConfigRecord &r = node->record;
+    // Everything the user typed is read now, into a copy of the node's record: a reply that
+    // arrives during the questions below may change the node and refill the fields.
+    UnitConfigRecord r = node->record;
+    const bool passwordNeeded = node->passwordNeeded;
+    const bool wireless = r.isWiFi() && wirelessShownFor(*node);
+    const QString ssid = FSsid->text(), wep = FWep->text();
+    const int bootDelay = FBootDelay->value();
+    const bool monitorUart1 = FMonitorPort->currentText() == QStringLiteral("Uart 1");
+    const QString trap = FTrapMode->currentText();
     r.setStaticIp(fieldAddress(FIp));
     r.setMask(fieldAddress(FMask));
     r.setGateway(fieldAddress(FGateway));
@@ -411,10 +429,10 @@ void CIPToolDlg::OnSet()
     r.setBootToApplication(FBootToApp->isChecked());
     r.setBootQuietly(FBootQuietly->isChecked());
     r.setBaudRate(FBaud->currentText().trimmed().toUInt());
-    r.setBootDelay(uint8_t(FBootDelay->value()));
+    r.setBootDelay(uint8_t(bootDelay));
 
     bool send = true;
-    if (FBootDelay->value() == 0) {
+    if (bootDelay == 0) {
         const int answer = Prompts::message(
             QStringLiteral(" It is recommend that the Boot Delay value not be set to zero\n"
                            "It can create an unrecoverable situation in the event of an application failure\n"
@@ -423,17 +441,16 @@ void CIPToolDlg::OnSet()
         send = answer == Yes;
     }
     if (send) {
-        r.setMonitorPort(FMonitorPort->currentText() == QStringLiteral("Uart 1") ? 1 : 0);
-        const QString trap = FTrapMode->currentText();
+        r.setMonitorPort(monitorUart1 ? 1 : 0);
         r.setTrapMode(trap == QStringLiteral("Quiet Reboot") ? 2 : trap == QStringLiteral("Halt") ? 1 : 0);
-        // The wireless text is rebuilt only for the interface whose SSID and WEP fields are on
-        // show; any other node keeps the text it came with.
-        if (r.isWiFi() && wirelessShownFor(*node)) {
-            if (!CheckWepKey(FWep->text()))
+        // The wireless text is rebuilt only for the interface whose SSID and WEP fields were on
+        // show when Set was clicked; any other node keeps the text it came with.
+        if (wireless) {
+            if (!CheckWepKey(wep))
                 return;
-            r.setTftpFile(WirelessText(FSsid->text().toStdString(), FWep->text().toStdString()));
+            r.setTftpFile(WirelessText(ssid.toStdString(), wep.toStdString()));
         }
-        if (node->passwordNeeded) {
+        if (passwordNeeded) {
             CPasswordDlg login(this);
             if (login.exec() == QDialog::Accepted)
                 FSocket.SendConfigWithLogin(r, login.password().toStdString(), login.userName().toStdString());

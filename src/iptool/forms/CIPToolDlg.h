@@ -69,6 +69,8 @@ private:
     QTreeWidgetItem *addItem(UnitNode *node, QTreeWidgetItem *parent);
     void refreshItem(UnitNode *node);
     void onSelChanged(QTreeWidgetItem *current);
+    // Runs the selection handler again when node is the current one (its record changed).
+    void reselectIfCurrent(UnitNode *node);
     bool wirelessShownFor(const UnitNode &node) const;
     bool CheckWepKey(const QString &text);
     static QList<QIcon> makeStateImages();

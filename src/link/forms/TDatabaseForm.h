@@ -39,6 +39,10 @@ public slots:
     void btnSqlLite3Click();
     void btnDataBrowserClick();
 
+protected:
+    // Close is also the Cancel button: Escape ends the dialog as Close does.
+    void reject() override { done(QDialog::Accepted); }
+
 private:
     void buildControls();
     void tip(const QString &text);

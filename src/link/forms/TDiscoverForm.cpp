@@ -72,6 +72,7 @@ TDiscoverForm::TDiscoverForm(QWidget *owner, int *waitSeconds)
         // every record is written by one worker only, so the results are the same.
         FSettings.parallel = 8;
         FSettings.stop = &FStop;
+        FSettings.clients = &FScanClients;
         Timer1->stop();
         Timer2->stop();
         FTicks = 0;
@@ -92,6 +93,7 @@ TDiscoverForm::~TDiscoverForm()
 void TDiscoverForm::stopWorker()
 {
     FStop = true;
+    FScanClients.abortAll();
     Timer1->stop();
     Timer2->stop();
     if (FindThread->isRunning())
@@ -146,8 +148,13 @@ void TDiscoverForm::Timer1Timer()
         return;
     }
     ++FTicks;
-    if (FTicks > TickLimit)
-        FStop = true;  // the worker stops at its next check; the window closes once it has
+    if (FTicks > TickLimit && !FStop) {
+        // The worker stops at its next check, and an exchange in flight (an instrument that
+        // went silent halfway through a reply) ends within a slice of its wait: the window
+        // closes at the next tick.
+        FStop = true;
+        FScanClients.abortAll();
+    }
 }
 
 void TDiscoverForm::finish()

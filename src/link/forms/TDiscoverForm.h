@@ -3,8 +3,9 @@
 // rescan. It empties the workstation's device list, then a worker thread scans the network
 // (ScanDevices) while the window shows a running progress indicator. A 500 ms timer polls
 // the worker and closes the window when it has ended; after 600 ticks it asks the worker to
-// stop and closes once the worker has stopped, so nobody reads the list while the worker
-// still writes it. The user cannot close the window.
+// stop, ends the exchanges in flight on every client of the scan, and closes at the next tick
+// once the worker has stopped, so nobody reads the list while the worker still writes it.
+// The user cannot close the window.
 //
 //     TDiscoverForm f(this, &FSearchDelay);
 //     f.exec();
@@ -71,5 +72,6 @@ private:
     bool FShown = false;
     bool FClosing = false;
     std::atomic<bool> FStop{false};
+    ScanClients FScanClients;
     ScanOutcome FOutcome = ScanOutcome::Done;
 };

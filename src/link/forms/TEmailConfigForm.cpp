@@ -1,6 +1,7 @@
 #include "link/forms/TEmailConfigForm.h"
 
 #include "common/Prompts.h"
+#include "link/CppSQLite3.h"
 #include "link/FieldList.h"
 #include "link/SettingsRow.h"
 #include "link/Workstation.h"
@@ -179,8 +180,19 @@ void TEmailConfigForm::btnOkClick()
     if (Workstation *ws = Workstation::current())
         duvo::CopyMailSettings(settings, *ws);
 
-    const duvo::SettingsWriteResult r = duvo::WriteSettingsColumn(
-        DatabasePath, duvo::SettingsRowKey(), QStringLiteral("maildata"), duvo::JoinMailData(settings));
+    duvo::SettingsWriteResult r;
+    try {
+        r = duvo::WriteSettingsColumn(DatabasePath, duvo::SettingsRowKey(), QStringLiteral("maildata"),
+                                      duvo::JoinMailData(settings));
+    } catch (const CppSQLite3Exception &e) {
+        // As the settings dialog does: the engine's code, the full text in the exception log.
+        if (Workstation *ws = Workstation::current())
+            ws->ZavExceptionLog1.LogException(QStringLiteral("TEmailConfigForm::btnOkClick"),
+                                              QString::fromUtf8(e.ErrorMessage()));
+        Prompts::message(QStringLiteral("SQLite exception: ") + QString::number(e.ErrorCode()), QStringLiteral("Error"),
+                         duvo::Ok, PromptIcon::Warning);
+        return;
+    }
     if (r.changes > 0)
         Prompts::message(r.updated ? QStringLiteral("Updated configuration in the database!")
                                    : QStringLiteral("Added configuration to the database!"),

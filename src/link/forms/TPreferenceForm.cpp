@@ -284,9 +284,10 @@ void TPreferenceForm::btnOkClick()
         edtRefresh1->cleanText(),
         edtSearch1->cleanText(),
         duvo::SwitchField(cbProxy1->isChecked()),
-        edtProxyServer->text(),
-        edtProxyUser->text(),
-        edtProxyPwd->text(),
+        // Quoted where needed: a blank, ':' or '"' in them must not shift the fields after them.
+        duvo::TextField(edtProxyServer->text()),
+        duvo::TextField(edtProxyUser->text()),
+        duvo::TextField(edtProxyPwd->text()),
         duvo::QuotedField(edtDefaultFolder1->text()),
         duvo::SwitchField(EmailBox1->isChecked()),
     });

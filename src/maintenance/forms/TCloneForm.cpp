@@ -154,7 +154,7 @@ void TCloneForm::btnCloneClick()
         return;
     FCloning = true;
     btnClone->setEnabled(false);
-    FCancel = 0;
+    FCancel = false;
     QPointer<TCloneForm> self(this);
     const uint64_t generation = w->FDeviceList.generation();
     const QString folders = QString::number(FListing.folderCount), files = QString::number(FListing.fileCount);
@@ -217,7 +217,7 @@ void TCloneForm::reject()
     }
     if (FCloning) {
         // A clone run stops at its next check; a later request closes the window.
-        FCancel = 1;
+        FCancel = true;
         return;
     }
     QDialog::reject();

@@ -67,5 +67,5 @@ private:
     bool FCloning = false;
     bool FLoadFailed = false;
     bool FCloseRequested = false;
-    char FCancel = 0;
+    bool FCancel = false;
 };

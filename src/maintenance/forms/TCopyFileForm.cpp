@@ -26,7 +26,7 @@ QLabel *valueLabel(const char *name, const QString &text, QWidget *parent)
 TCopyFileForm::TCopyFileForm(QWidget *owner, const QString &sourceIp, const QString &sourceType,
                              const QString &sourceId, const QString &targetIp, const QString &targetType,
                              const QString &targetId, const QString &folderCount, const QString &fileCount,
-                             const CloneFolderList &folders, const CloneFileList &files, char *cancel)
+                             const CloneFolderList &folders, const CloneFileList &files, bool *cancel)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       FFolders(folders), FFiles(files), FCancel(cancel ? cancel : &FOwnCancel)
 {
@@ -103,24 +103,24 @@ void TCopyFileForm::Timer1Timer()
 {
     Timer1->stop();
     FRunning = true;
-    duvo::RunCloneCopy(FOps, FSourceIp, FTargetIp, FFolders, FFiles, FFolderTotal, FFileTotal, *FCancel, *this);
+    duvo::WholeInstrumentJob job(FCancel);
+    connect(&job, &duvo::WholeInstrumentJob::actionChanged, lblAction, &QLabel::setText);
+    connect(&job, &duvo::WholeInstrumentJob::stepChanged, lblDetail, &QLabel::setText);
+    connect(&job, &duvo::WholeInstrumentJob::cancelRequested, this, &TCopyFileForm::showCancelling);
+    duvo::RunCloneCopy(FOps, FSourceIp, FTargetIp, FFolders, FFiles, FFolderTotal, FFileTotal, job);
     FRunning = false;
     FDone = true;
     done(QDialog::Rejected);
 }
 
-void TCopyFileForm::setAction(const QString &text) { lblAction->setText(text); }
-void TCopyFileForm::setDetail(const QString &text) { lblDetail->setText(text); }
-
-void TCopyFileForm::pressCancel(char &cancel)
-{
-    cancel = 1;
-    btnCancelClick();
-}
-
 void TCopyFileForm::btnCancelClick()
 {
-    *FCancel = 1;
+    *FCancel = true;
+    showCancelling();
+}
+
+void TCopyFileForm::showCancelling()
+{
     btnCancel->setEnabled(false);
     lblAction->setText(QStringLiteral("cancelling..."));
 }
@@ -130,7 +130,7 @@ void TCopyFileForm::closeEvent(QCloseEvent *event)
     // A close request is a cancel: the run stops at its next check and closes the window.
     if (FDone || !FRunning) {
         if (!FDone)
-            *FCancel = 1;
+            *FCancel = true;
         FDone = true;
         Timer1->stop();
         event->accept();
@@ -144,7 +144,7 @@ void TCopyFileForm::reject()
 {
     if (FDone || !FRunning) {
         if (!FDone)
-            *FCancel = 1;
+            *FCancel = true;
         FDone = true;
         Timer1->stop();
         QDialog::reject();

@@ -6,7 +6,7 @@
 
 #include "link/NetExchange.h"
 #include "maintenance/CloneListing.h"
-#include "maintenance/JobView.h"
+#include "common/WholeInstrumentJob.h"
 #include "protocols/DeviceFileOperations.h"
 
 #include <QDialog>
@@ -15,13 +15,13 @@ class QLabel;
 class QPushButton;
 class QTimer;
 
-class TCopyFileForm : public QDialog, private duvo::JobView {
+class TCopyFileForm : public QDialog {
     Q_OBJECT
 public:
     TCopyFileForm(QWidget *owner, const QString &sourceIp, const QString &sourceType, const QString &sourceId,
                   const QString &targetIp, const QString &targetType, const QString &targetId,
                   const QString &folderCount, const QString &fileCount, const CloneFolderList &folders,
-                  const CloneFileList &files, char *cancel);
+                  const CloneFileList &files, bool *cancel);
     ~TCopyFileForm() override;
 
     bool running() const { return FRunning; }
@@ -47,17 +47,14 @@ protected:
 
 private:
     void Timer1Timer();
-    // JobView
-    void setAction(const QString &text) override;
-    void setDetail(const QString &text) override;
-    void pressCancel(char &cancel) override;
+    void showCancelling();
 
     std::string FSourceIp, FTargetIp;
     int FFolderTotal = 0, FFileTotal = 0;
     const CloneFolderList &FFolders;
     const CloneFileList &FFiles;
-    char *FCancel;
-    char FOwnCancel = 0;
+    bool *FCancel;
+    bool FOwnCancel = false;
     bool FRunning = false;
     bool FDone = false;
     duvo::DeviceFileOperations FOps{TCPClient1};

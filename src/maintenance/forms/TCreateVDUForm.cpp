@@ -106,7 +106,7 @@ TCreateVDUForm::TCreateVDUForm(QWidget *owner) : QDialog(owner)
         btnStartVDU->setEnabled(false);
         btnCancel->setEnabled(false);
         lblInfo->setVisible(false);
-        FCancel = 0;
+        FCancel = false;
         btnSource->setEnabled(static_cast<bool>(duvo::maintenance::PickDevice()));
     } catch (...) {
         FLoadFailed = true;
@@ -120,15 +120,6 @@ TCreateVDUForm::TCreateVDUForm(QWidget *owner) : QDialog(owner)
 TCreateVDUForm::~TCreateVDUForm()
 {
     FOps.fetchedProtocol().release();
-}
-
-void TCreateVDUForm::setAction(const QString &text) { lblAction->setText(text); }
-void TCreateVDUForm::setDetail(const QString &text) { lblDetail->setText(text); }
-
-void TCreateVDUForm::pressCancel(char &cancel)
-{
-    cancel = 1;
-    btnCancelClick();
 }
 
 void TCreateVDUForm::btnSourceClick()
@@ -182,7 +173,7 @@ void TCreateVDUForm::ListSourceDevice()
 
 void TCreateVDUForm::setIdleButtons()
 {
-    FCancel = 0;
+    FCancel = false;
     btnCancel->setEnabled(false);
     btnClose->setEnabled(true);
     chkFormat->setEnabled(true);
@@ -194,7 +185,7 @@ void TCreateVDUForm::btnStartVDUClick()
     if (FRunning)
         return;
     Workstation *w = Workstation::current();
-    FCancel = 0;
+    FCancel = false;
     btnCancel->setEnabled(true);
     btnClose->setEnabled(false);
     chkFormat->setEnabled(false);
@@ -244,7 +235,11 @@ void TCreateVDUForm::btnStartVDUClick()
         return;
     }
     bool complete = false;
-    const bool ended = duvo::CopyDeviceToPackage(writer, FOps, FSourceIp, FListing, FCancel, *this, complete);
+    duvo::WholeInstrumentJob job(&FCancel);
+    connect(&job, &duvo::WholeInstrumentJob::actionChanged, lblAction, &QLabel::setText);
+    connect(&job, &duvo::WholeInstrumentJob::stepChanged, lblDetail, &QLabel::setText);
+    connect(&job, &duvo::WholeInstrumentJob::cancelRequested, this, &TCreateVDUForm::showCancelling);
+    const bool ended = duvo::CopyDeviceToPackage(writer, FOps, FSourceIp, FListing, job, complete);
     if (!self)
         return;
     // Only a whole file replaces the chosen one; a cancelled or failed run leaves it as it was.
@@ -286,7 +281,12 @@ void TCreateVDUForm::btnStartVDUClick()
 
 void TCreateVDUForm::btnCancelClick()
 {
-    FCancel = 1;
+    FCancel = true;
+    showCancelling();
+}
+
+void TCreateVDUForm::showCancelling()
+{
     btnCancel->setEnabled(false);
     btnStartVDU->setEnabled(true);
     chkFormat->setEnabled(true);
@@ -316,7 +316,7 @@ void TCreateVDUForm::reject()
         // The run stops at its next check (an exchange in flight ends at once); the window
         // closes once it has unwound.
         FCloseRequested = true;
-        FCancel = 1;
+        FCancel = true;
         TCPClient1.abort();
         return;
     }

@@ -6,7 +6,7 @@
 
 #include "link/NetExchange.h"
 #include "maintenance/CloneListing.h"
-#include "maintenance/JobView.h"
+#include "common/WholeInstrumentJob.h"
 #include "protocols/DeviceFileOperations.h"
 
 #include <QDialog>
@@ -17,7 +17,7 @@ class QLabel;
 class QPushButton;
 class TFormatForm;
 
-class TCreateVDUForm : public QDialog, private duvo::JobView {
+class TCreateVDUForm : public QDialog {
     Q_OBJECT
 public:
     explicit TCreateVDUForm(QWidget *owner);
@@ -50,15 +50,12 @@ protected:
 private:
     void ListSourceDevice();
     void setIdleButtons();
-    // JobView
-    void setAction(const QString &text) override;
-    void setDetail(const QString &text) override;
-    void pressCancel(char &cancel) override;
+    void showCancelling();
 
     std::string FSourceIp, FSourceType, FSourceId;
     QString FPath, FUserName, FDescription;
     duvo::CloneListing FListing;
-    char FCancel = 0;
+    bool FCancel = false;
     bool FLoadFailed = false;
     bool FRunning = false;
     bool FCloseRequested = false;

@@ -25,6 +25,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -119,6 +120,12 @@ DOzerAvirAded::DOzerAvirAded(QWidget *parent)
     DuvoTimer.setInterval(5000);
     DuvoTimer.stop();
     connect(&DuvoTimer, &QTimer::timeout, this, &DOzerAvirAded::DuvoTimerTimer);
+    FPassTimer.setSingleShot(true);
+    FPassTimer.setInterval(0);
+    connect(&FPassTimer, &QTimer::timeout, this, [this] {
+        if (!FApplicationEnding)
+            FStatusPass.PollDevices();
+    });
     Timer1.setInterval(1000);
     connect(&Timer1, &QTimer::timeout, this, &DOzerAvirAded::Timer1Timer);
     Timer1.start();
@@ -167,6 +174,7 @@ DOzerAvirAded::~DOzerAvirAded()
 void DOzerAvirAded::FormDestroy()
 {
     DuvoTimer.stop();
+    FPassTimer.stop();
     FDeviceList.Clear();
     ZavLog1.Dump();
 }
@@ -334,7 +342,11 @@ void DOzerAvirAded::buildDeviceArea()
                                QStringLiteral("Location"), QStringLiteral("Status"), QStringLiteral("State"),
                                QStringLiteral("Total Time"), QStringLiteral("Time Left"), QStringLiteral("Protocol"),
                                QStringLiteral("Duvo Time"), QStringLiteral("Message")});
-    OutList1->setColumnWidth(0, 16);
+    // The group column "Devices" is hidden: no width, and the user cannot drag it open. (Not
+    // setColumnHidden: the group's caption and the preview lines span the row from it.)
+    OutList1->header()->setMinimumSectionSize(0);
+    OutList1->header()->setSectionResizeMode(0, QHeaderView::Fixed);
+    OutList1->setColumnWidth(0, 0);
     OutList1->setColumnWidth(1, 36);
     OutList1->setIconSize(QSize(28, 28));
     OutList1->setSortingEnabled(false);
@@ -425,8 +437,9 @@ void DOzerAvirAded::showEvent(QShowEvent *event)
     QMainWindow::showEvent(event);
     if (!FFormShown) {
         FFormShown = true;
-        // Runs once the window is on screen, from the event loop.
-        QMetaObject::invokeMethod(this, &DOzerAvirAded::FormShow, Qt::QueuedConnection);
+        // Runs once the window is on screen, from a timer (it waits in modal windows and
+        // exchanges, which get no paint events inside a posted call).
+        QTimer::singleShot(1, Qt::PreciseTimer, this, &DOzerAvirAded::FormShow);
     }
 }
 
@@ -512,6 +525,66 @@ void DOzerAvirAded::BuildDeviceList()
         row->setExpanded(true);
     }
     group->setExpanded(true);
+    fitColumns(false);
+}
+
+void DOzerAvirAded::fitColumns(bool onlyGrow)
+{
+    QTreeWidgetItem *group = OutList1->topLevelItem(0);
+    if (!group)
+        return;
+    const QFontMetrics fm(OutList1->font());
+    const QFontMetrics headerFm(OutList1->header()->font());
+    // The item's margins, and the header section's (a little more).
+    const int pad = 2 * (OutList1->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, OutList1) + 1) + 4;
+    const int headerPad = 2 * OutList1->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, OutList1->header()) + 4;
+    constexpr int last = 13;  // "Message": stretches over what is left
+    int want[last] = {};
+    int least[last] = {};
+    for (int c = 2; c < last; ++c) {
+        least[c] = headerFm.horizontalAdvance(OutList1->headerItem()->text(c)) + headerPad;
+        int w = least[c];
+        for (int i = 0; i < group->childCount(); ++i)
+            w = std::max(w, fm.horizontalAdvance(group->child(i)->text(c)) + pad);
+        want[c] = w;
+    }
+    want[1] = std::max(OutList1->columnWidth(1), OutList1->iconSize().width() + pad);
+    // Within the window: the free texts (alias, location, protocol) give way first, down to
+    // their captions; identity, state, times and clock keep their width.
+    const int room = OutList1->viewport()->width() - 60;  // leaves the message column a little
+    int total = 0;
+    for (int c = 1; c < last; ++c)
+        total += want[c];
+    // The widest free text gives way first, a pixel at a time in effect, down to its caption.
+    for (int excess = total - room; excess > 0;) {
+        int widest = -1;
+        for (int c : {5, 6, 11})
+            if (want[c] > least[c] && (widest < 0 || want[c] - least[c] > want[widest] - least[widest]))
+                widest = c;
+        if (widest < 0)
+            break;
+        int next = 0;  // the slack of the next widest, so they end up even
+        for (int c : {5, 6, 11})
+            if (c != widest)
+                next = std::max(next, want[c] - least[c]);
+        const int cut = std::min(excess, std::max(1, want[widest] - least[widest] - next));
+        want[widest] -= cut;
+        excess -= cut;
+    }
+    if (onlyGrow) {
+        bool grows = false;
+        for (int c = 1; c < last; ++c)
+            grows = grows || OutList1->columnWidth(c) < want[c];
+        if (!grows)
+            return;  // the widths stay as they are: no columns moving at every tick
+    }
+    int used = 0;
+    for (int c = 1; c < last; ++c) {
+        OutList1->setColumnWidth(c, want[c]);
+        used += want[c];
+    }
+    // The message column takes what is left (it is also every row's preview line).
+    OutList1->setColumnWidth(last, std::max(60, OutList1->viewport()->width() - used));
 }
 
 void DOzerAvirAded::writeRow(QTreeWidgetItem *row, const DVDEVICEINFO_T &device, bool withPicture)
@@ -558,11 +631,14 @@ void DOzerAvirAded::UpdateDeviceRows()
         if (QTreeWidgetItem *row = deviceRow(i))
             writeRow(row, *d, false);
     }
+    fitColumns(true);  // a longer state (" [press Stop]") or a first clock text
     OutList1->viewport()->update();
 }
 
 void DOzerAvirAded::SendDeviceAlert(DVDEVICEINFO_T &device, const QString &message)
 {
+    if (FApplicationEnding)
+        return;  // after the exit nothing more leaves the program
     // Marked sent first: a second tick during the send must not send it again.
     device.alertSent = 1;
     SendAlert(QString::fromStdString(device.alertAddress), message);
@@ -582,22 +658,27 @@ void DOzerAvirAded::SendAlert(const QString &recipient, const QString &message)
 
 void DOzerAvirAded::DuvoTimerTimer()
 {
-    FLocalIP = duvo::CurrentIpWatch().localIP;
     DuvoTimer.stop();
-    // Back on when the handler ends, also when something in it throws.
+    if (FApplicationEnding)
+        return;
+    FLocalIP = duvo::CurrentIpWatch().localIP;
+    // Back on when the handler ends, also when something in it throws, but only while the list
+    // holds devices: a rescan nested in this tick may have found none.
     struct TimerBackOn {
-        QTimer &timer;
-        ~TimerBackOn() { timer.start(); }
-    } backOn{DuvoTimer};
-    if (!FStatusPass.running() && !FPassQueued) {
-        // The pass runs from the event loop, after this tick, as one unit of work.
-        FPassQueued = true;
-        QMetaObject::invokeMethod(this, [this] {
-            FPassQueued = false;
-            FStatusPass.PollDevices();
-        }, Qt::QueuedConnection);
-    }
+        DOzerAvirAded &form;
+        ~TimerBackOn() { form.restoreDuvoTimer(); }
+    } backOn{*this};
+    if (!FStatusPass.running())
+        FPassTimer.start();  // the pass runs after this tick, as one unit of work
     UpdateDeviceRows();
+}
+
+void DOzerAvirAded::restoreDuvoTimer()
+{
+    if (!FApplicationEnding && !FDeviceList.isEmpty())
+        DuvoTimer.start();
+    else
+        DuvoTimer.stop();
 }
 
 void DOzerAvirAded::PollDevices()
@@ -648,6 +729,15 @@ void DOzerAvirAded::rescan(bool timerWasOn)
 void DOzerAvirAded::closeEvent(QCloseEvent *event)
 {
     DuvoTimer.stop();
+    if (FApplicationEnding) {
+        // The program is already ending (the user refused to create the missing database, or
+        // said Yes before): quitting closes the windows, and this one goes without a question.
+        FPassTimer.stop();
+        FStatusPass.Shutdown();
+        TCPClient1.abort();
+        event->accept();
+        return;
+    }
     const bool note = ExitLosesAlertsOrSessions(FDeviceList);
     const int answer = TaskDialog1.Show(
         duvo::Yes | duvo::No, duvo::PromptIcon::Question, QStringLiteral("Exit"), QStringLiteral("Exit Duvo Studio?"),
@@ -658,11 +748,15 @@ void DOzerAvirAded::closeEvent(QCloseEvent *event)
         DuvoTimer.start();
         return;
     }
-    // Yes: the window hides now and is freed only after the handler stack has unwound (an
-    // exchange may still be waiting inside the event loop below us).
+    // Yes: nothing more goes out. The pass and every exchange of the window's clients end at
+    // once (a pass waiting inside the event loop below us unwinds without another request or
+    // mail); the window hides now and is freed only after the handler stack has unwound.
+    Terminate();
+    FPassTimer.stop();
+    FStatusPass.Shutdown();
+    TCPClient1.abort();
     event->accept();
     hide();
-    Terminate();
 }
 
 void DOzerAvirAded::changeEvent(QEvent *event)

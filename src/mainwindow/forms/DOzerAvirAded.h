@@ -80,8 +80,10 @@ public:
     // One status pass over the device list (the status thread's work).
     void PollDevices();
     StatusPass &statusPass() { return FStatusPass; }
-    // The auto-refresh timer's handler: queues a pass when none runs, rewrites the rows.
+    // The auto-refresh timer's handler: starts a pass (from a timer) when none runs, rewrites
+    // the rows.
     void DuvoTimerTimer();
+    bool passPending() const { return FPassTimer.isActive(); }
     // The rescan without its question.
     void RescanDevices() override;
 
@@ -107,10 +109,18 @@ public slots:
     // adds its slots (and the members only it uses) under its own heading.
 public slots:
     // -- Protocol editor (DOzerAvirAdedEditor.cpp)
+    void btnNewProtocolClick();
+    void btnEditProtocolClick();
 
     // -- Navigator, network browser, folder security (DOzerAvirAdedBrowse.cpp)
+    // "Navigate Protocols": the network protocol browser with no copy target.
+    void btnNavigateClick();
 
     // -- Copy manager and load from disk (DOzerAvirAdedCopy.cpp)
+    // The copy manager, preselecting the second device when the list holds exactly two.
+    void btnCopyProtocolClick();
+    // The load-from-disk manager, preselecting the device when the list holds exactly one.
+    void btnLoadFromDiskClick();
 
     // -- Run road (DOzerAvirAdedRuns.cpp)
     // "Device Status": the road with the device picker.
@@ -124,6 +134,8 @@ public slots:
     void Database1Click();
 
     // -- Virtual data files (DOzerAvirAdedVdu.cpp)
+    void btnCreateVDUClick();
+    void btnLoadVDUClick();
 
     // -- Device commands, firmware, terminal (DOzerAvirAdedDevices.cpp)
     void btnTerminalClick();
@@ -198,9 +210,18 @@ private:
     void rescan(bool timerWasOn);
     void FormDestroy();
 
+    // Switches DuvoTimer on exactly while the device list holds devices (and the application
+    // goes on), off otherwise.
+    void restoreDuvoTimer();
+    // Sizes the columns to their texts within the list's width (the free-text columns give way
+    // first); onlyGrow leaves wide enough columns as they are.
+    void fitColumns(bool onlyGrow);
+
     bool FFormShown = false;
     StatusPass FStatusPass;
-    bool FPassQueued = false;
+    // Starts the pass a tick asked for once the tick has ended: a single-shot zero-interval
+    // timer, because a wait entered from a posted call gets no paint events.
+    QTimer FPassTimer;
     FirewallBackend *FFirewall = nullptr;
     HostFirewall FHostFirewall;
     std::map<QString, QToolButton *> FButtons;

@@ -1,6 +1,7 @@
 #include "mainwindow/forms/DuvoApplication.h"
 
 #include "common/Prompts.h"
+#include "link/CppSQLite3.h"
 #include "link/Workstation.h"
 
 #include <exception>
@@ -11,19 +12,29 @@ DuvoApplication::DuvoApplication(int &argc, char **argv) : QApplication(argc, ar
     setOrganizationName(QStringLiteral("Velmor"));
     setApplicationDisplayName(QStringLiteral("Velmor Lab Duvo Studio"));
     std::set_terminate([] {
-        QString what = QStringLiteral("unknown exception");
-        if (std::exception_ptr p = std::current_exception()) {
-            try {
-                std::rethrow_exception(p);
-            } catch (const std::exception &e) {
-                what = QString::fromLocal8Bit(e.what());
-            } catch (...) {
-            }
-        }
+        const QString what = ExceptionText(std::current_exception());
         if (Workstation *ws = Workstation::current())
             ws->ZavExceptionLog1.LogException(QStringLiteral("terminate"), what);
         std::abort();
     });
+}
+
+QString DuvoApplication::ExceptionText(std::exception_ptr p)
+{
+    if (!p)
+        return QStringLiteral("unknown exception");
+    try {
+        std::rethrow_exception(p);
+    } catch (const std::exception &e) {
+        return QString::fromLocal8Bit(e.what());
+    } catch (const CppSQLite3Exception &e) {
+        QString text = QStringLiteral("SQLite exception: ") + QString::number(e.ErrorCode());
+        if (e.ErrorMessage() && *e.ErrorMessage())
+            text += QStringLiteral(" (") + QString::fromUtf8(e.ErrorMessage()) + QLatin1Char(')');
+        return text;
+    } catch (...) {
+    }
+    return QStringLiteral("unknown exception");
 }
 
 void DuvoApplication::ShowException(const QString &where, const QString &what)
@@ -41,7 +52,8 @@ bool DuvoApplication::notify(QObject *receiver, QEvent *event)
         ShowException(receiver ? receiver->metaObject()->className() : QStringLiteral("event loop"),
                       QString::fromLocal8Bit(e.what()));
     } catch (...) {
-        ShowException(QStringLiteral("event loop"), QStringLiteral("unknown exception"));
+        ShowException(receiver ? receiver->metaObject()->className() : QStringLiteral("event loop"),
+                      ExceptionText(std::current_exception()));
     }
     return false;
 }

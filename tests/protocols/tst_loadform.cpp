@@ -1,0 +1,216 @@
+// The load-from-disk manager window against a simulated instrument (127.0.203.0/24): the
+// disk pane's details and commands, the Load rule, a load run through the window, and View
+// after a run.
+
+#include "protocols/forms/PaneDialogs.h"
+#include "protocols/forms/TLoadProtoDskForm.h"
+#include "protocols/ProtocolFile.h"
+#include "link/Workstation.h"
+#include "GuiTest.h"
+#include "ScriptedPrompts.h"
+#include "SimulatedLab.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace duvo;
+using namespace duvo::test;
+
+namespace {
+
+const char *const Base = "127.0.203";
+
+struct Lab {
+    SimulatedLab sim{Base, 1};
+    Workstation ws;
+    QTemporaryDir dir;
+
+    Lab()
+    {
+        auto d = std::make_unique<DVDEVICEINFO_T>();
+        d->ipAddress = sim.address(0);
+        d->typeText = "DUVO 24";
+        d->deviceId = "DU100";
+        d->runState = "Stopped";
+        ws.FDeviceList.Add(std::move(d));
+        sim.instrument(0).makeFolder("OPEN");
+        sim.instrument(0).putProtocol("OPEN", "PCR3", "<Root>old</Root>");
+        ws.FDefaultFolder = dir.path() + QLatin1Char('/');
+    }
+    QString ip() const { return QString::fromStdString(sim.address(0)); }
+    QString path(const QString &name) const { return dir.path() + QLatin1Char('/') + name; }
+    void file(const QString &name, const std::string &stored, const std::string &doc)
+    {
+        QVERIFY(WriteProtocolFile(path(name), stored, doc, int(doc.size())));
+    }
+};
+
+struct EditorRecorder {
+    struct Call {
+        QString xml, saveFileName, name;
+        bool fromDevice;
+    };
+    QList<Call> calls;
+    ProtocolEditorOpener previous;
+    EditorRecorder()
+    {
+        previous = ProtocolEditorOpening();
+        ProtocolEditorOpening() = [this](QWidget *, const QString &xml, bool fromDevice, const QString &save,
+                                         const QString &name, const QString &, const QString &) {
+            calls << Call{xml, save, name, fromDevice};
+        };
+    }
+    ~EditorRecorder() { ProtocolEditorOpening() = previous; }
+};
+
+void openFolder(TLoadProtoDskForm &form, const QString &folder)
+{
+    ProtocolPaneModel &m = form.targetPane();
+    m.setSelected(FindListItem(m.markups(), folder));
+    form.ListBox2DblClick();
+}
+
+} // namespace
+
+class TestLoadForm : public QObject {
+    Q_OBJECT
+private slots:
+    void opensOnTheDefaultFolderWithTheOnlyDevice()
+    {
+        Lab lab;
+        QVERIFY2(lab.sim.started(), lab.sim.error().c_str());
+        lab.file("A.SVP", "PCR1", "<Root>1</Root>");
+        lab.file("low.svp", "PCR2", "<Root>2</Root>");
+        ScriptedPrompts prompts;
+        TLoadProtoDskForm form(nullptr, lab.ip());
+        QCOMPARE(form.diskList().directory(), QDir::cleanPath(lab.dir.path()));
+        QCOMPARE(form.diskList().count(), 2);
+        QCOMPARE(form.FTargetIndex, 0);
+        QCOMPARE(form.FTargetFolder(), QStringLiteral("/"));
+        QVERIFY(form.targetPane().isHeader(0));
+        QVERIFY(findChildNamed<QWidget>(&form, "btnNewDir2")->isEnabled());
+        QVERIFY(!form.btnCopyToTarget->isEnabled());
+        // Details only for ".SVP" in capitals; the lower-case file leaves the buttons alone.
+        form.diskList().setSelected(0);
+        form.ListBox1Change();
+        QCOMPARE(form.NameLabel1->text(), QStringLiteral("PCR1"));
+        QCOMPARE(form.SizeLabel1->text(), QStringLiteral("14 bytes"));
+        QVERIFY(form.btnEdit1->isEnabled());
+        form.diskList().setSelected(1);
+        form.ListBox1Change();
+        QCOMPARE(form.NameLabel1->text(), QStringLiteral("PCR1"));
+        // The Load rule: a checked file and an instrument pane with items.
+        form.diskList().setChecked(0, true);
+        form.ListBox1CheckClick();
+        QVERIFY(form.btnCopyToTarget->isEnabled());
+        // At the root the load is refused.
+        prompts.answer(Ok, QStringLiteral("Please navigate to a target folder!"), QStringLiteral("Information"));
+        lab.sim.clearRequests();
+        QVERIFY(clickButton(&form, "btnCopyToTarget"));
+        QCOMPARE(prompts.pending(), 0);
+        QVERIFY(lab.sim.requests(0).empty());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        openFolder(form, "OPEN");
+        QDir().mkpath("/tmp/i15");
+        form.grab().save("/tmp/i15/TLoadProtoDskForm.png");
+    }
+
+    void aBrokenFileShowsTheReadersBoxAndNoDetails()
+    {
+        Lab lab;
+        QVERIFY(lab.sim.started());
+        {
+            QFile junk(lab.path("JUNK.SVP"));
+            QVERIFY(junk.open(QIODevice::WriteOnly));
+            junk.write(QByteArray(200, 'x'));
+        }
+        ScriptedPrompts prompts;
+        prompts.answer(Ok, QStringLiteral("SQLite exception"));
+        TLoadProtoDskForm form(nullptr, QString());
+        form.diskList().setSelected(0);
+        form.ListBox1Change();
+        QCOMPARE(prompts.pending(), 0);
+        QVERIFY(!form.btnEdit1->isEnabled());
+        QVERIFY(!form.btnDelFile1->isEnabled());
+        QCOMPARE(form.FTargetIndex, -1);
+        QCOMPARE(form.targetPane().count(), 0);
+    }
+
+    // View opens the selected file's own protocol under its own path, also after a load run
+    // has read other files.
+    void viewAfterARunOpensTheSelectedFile()
+    {
+        Lab lab;
+        QVERIFY(lab.sim.started());
+        lab.file("A.SVP", "PCR1", "<Root>1</Root>");
+        lab.file("B.SVP", "PCR2", "<Root>2</Root>");
+        ScriptedPrompts prompts;
+        EditorRecorder editor;
+        TLoadProtoDskForm form(nullptr, lab.ip());
+        openFolder(form, "OPEN");
+        QCOMPARE(form.FTargetFolder(), QStringLiteral("/OPEN"));
+        form.diskList().setSelected(0);
+        form.ListBox1Change();
+        QVERIFY(clickButton(&form, "btnSelectAllSource"));
+        QCOMPARE(form.diskList().selected(), 0);
+        prompts.answerRadio(Ok, 0);
+        QVERIFY(clickButton(&form, "btnCopyToTarget"));
+        QCOMPARE(lab.sim.instrument(0).protocol("OPEN", "PCR2").value_or(""), std::string("<Root>2</Root>"));
+        QCOMPARE(form.FDiskName, QStringLiteral("PCR2"));  // the last file the run read
+        QVERIFY(!form.diskList().anyChecked());
+        QVERIFY(!form.btnCopyToTarget->isEnabled());
+        QVERIFY(form.statusText().isEmpty());
+        QVERIFY(clickButton(&form, "btnEdit1"));
+        QCOMPARE(editor.calls.size(), 1);
+        QCOMPARE(editor.calls.at(0).xml, QStringLiteral("<Root>1</Root>"));
+        QCOMPARE(editor.calls.at(0).name, QStringLiteral("PCR1"));
+        QCOMPARE(editor.calls.at(0).saveFileName, lab.path("A.SVP"));
+        QVERIFY(!editor.calls.at(0).fromDevice);
+    }
+
+    void deleteDiskFileAsksFirst()
+    {
+        Lab lab;
+        QVERIFY(lab.sim.started());
+        lab.file("A.SVP", "PCR1", "<Root>1</Root>");
+        ScriptedPrompts prompts;
+        TLoadProtoDskForm form(nullptr, QString());
+        form.diskList().setSelected(0);
+        form.ListBox1Change();
+        prompts.answer(Cancel, QStringLiteral("Do you want to delete "), QStringLiteral("Delete File"));
+        QVERIFY(clickButton(&form, "btnDelFile1"));
+        QVERIFY(QFile::exists(lab.path("A.SVP")));
+        form.diskList().setSelected(0);
+        prompts.answer(Ok, QDir::toNativeSeparators(lab.path("A.SVP")) + "?");
+        QVERIFY(clickButton(&form, "btnDelFile1"));
+        QVERIFY(!QFile::exists(lab.path("A.SVP")));
+        QCOMPARE(form.diskList().count(), 0);
+        QCOMPARE(prompts.pending(), 0);
+    }
+
+    // Saving an instrument file writes the instrument's name, whatever the dialog was given,
+    // and the disk pane is read anew.
+    void saveInstrumentFileToDisk()
+    {
+        Lab lab;
+        QVERIFY(lab.sim.started());
+        ScriptedPrompts prompts;
+        TLoadProtoDskForm form(nullptr, lab.ip());
+        openFolder(form, "OPEN");
+        form.targetPane().setSelected(1);
+        form.ListBox2Click();
+        QVERIFY(form.findChild<QWidget *>("btnSaveFile2")->isEnabled());
+        prompts.answerPath(lab.path("OTHER.SVP"));
+        QVERIFY(clickButton(&form, "btnSaveFile2"));
+        std::string name, doc, size;
+        QVERIFY(ReadProtocolFile(lab.path("OTHER.SVP"), name, doc, size));
+        QCOMPARE(name, std::string("PCR3"));
+        QCOMPARE(form.diskList().count(), 1);
+    }
+};
+
+QTEST_MAIN(TestLoadForm)
+#include "tst_loadform.moc"
