@@ -4,7 +4,9 @@
 
 #include "mainwindow/forms/DOzerAvirAded.h"
 #include "mainwindow/forms/DisabledWindowGuard.h"
+#include "ModalWindow.h"
 #include "ScriptedPrompts.h"
+#include "protocols/forms/TProtNavForm.h"
 #include "SimulatedLab.h"
 #include "TestFolders.h"
 
@@ -274,6 +276,27 @@ private slots:
         FForm->OutList1ItemDblClick(FForm->OutList1->topLevelItem(0));
         QVERIFY(FLog.calls.isEmpty());
         QVERIFY(!DisabledWindowGuard::isDisabled(FForm) && FForm->centralWidget()->isEnabled());
+    }
+
+    // The real navigator, owned by the main window, usable, with the road's caption.
+    void realNavigatorHasTheRoadsCaption()
+    {
+        add("Stopped");
+        FForm->BuildDeviceList();
+        FForm->FRunRoadWindowsSet = false;  // the real windows
+        QString caption;
+        bool usable = false;
+        auto watch = onNextModal<TProtNavForm>([&](TProtNavForm *nav) {
+            caption = nav->windowTitle();
+            usable = nav->isEnabled();
+            static_cast<QDialog *>(nav)->reject();
+        });
+        FForm->OutList1ItemDblClick(row(0));
+        QVERIFY(watch->acted());
+        QCOMPARE(caption, QStringLiteral("Duvo Protocol Navigator for  DUVO-0  at  ")
+                              + QString::fromStdString(FLab->address(0)));
+        QVERIFY(usable);
+        QCOMPARE(FForm->FDeviceList.at(0)->busy, int16_t(0));
     }
 
     void navigatorCaption()
