@@ -4,6 +4,7 @@
 #include "mainwindow/DeviceBusyGuard.h"
 #include "mainwindow/forms/DisabledWindowGuard.h"
 
+#include <QDialog>
 #include <QTest>
 #include <QWidget>
 #include <stdexcept>
@@ -66,28 +67,44 @@ private slots:
         QVERIFY(!busy.record());
     }
 
+    // The contents go off; a dialog owned by the window stays usable.
     void windowDisabledAndEnabledAgainAlsoOnThrow()
     {
         QWidget window;
+        auto *list = new QWidget(&window);
+        auto *button = new QWidget(&window);
         try {
             DisabledWindowGuard disabled(&window);
-            QVERIFY(!window.isEnabled());
+            QVERIFY(!list->isEnabled() && !button->isEnabled());
+            QVERIFY(DisabledWindowGuard::isDisabled(&window));
+            QDialog dialog(&window);
+            QVERIFY(dialog.isEnabled());
+            {
+                DisabledWindowGuard nested(&window);
+            }
+            QVERIFY(!list->isEnabled());
             throw std::runtime_error("window failed");
         } catch (const std::runtime_error &) {
         }
-        QVERIFY(window.isEnabled());
+        QVERIFY(list->isEnabled() && button->isEnabled());
+        QVERIFY(!DisabledWindowGuard::isDisabled(&window));
     }
 
-    void windowDisabledBeforeStaysDisabled()
+    void partDisabledBeforeStaysDisabled()
     {
         QWidget window;
-        window.setEnabled(false);
+        auto *list = new QWidget(&window);
+        auto *button = new QWidget(&window);
+        button->setEnabled(false);
         {
             DisabledWindowGuard disabled(&window);
+            QVERIFY(!list->isEnabled());
         }
-        QVERIFY(!window.isEnabled());
+        QVERIFY(list->isEnabled());
+        QVERIFY(!button->isEnabled());
         // A window destroyed inside the scope is left alone.
         auto *gone = new QWidget;
+        new QWidget(gone);
         {
             DisabledWindowGuard disabled(gone);
             delete gone;

@@ -3,10 +3,14 @@
 // run details.
 
 #include "mainwindow/forms/DOzerAvirAded.h"
+#include "mainwindow/forms/DisabledWindowGuard.h"
+#include "ModalWindow.h"
 #include "ScriptedPrompts.h"
+#include "protocols/forms/TProtNavForm.h"
 #include "SimulatedLab.h"
 #include "TestFolders.h"
 
+#include <QDialog>
 #include <QTest>
 #include <QToolButton>
 #include <stdexcept>
@@ -22,6 +26,7 @@ struct RoadLog {
     QList<int> busyDuring;
     QList<bool> enabledDuring;
     QList<bool> timerDuring;
+    QList<bool> dialogUsable;
     QString folder, file;
     int consumable = -1, volume = -1;
 };
@@ -57,8 +62,11 @@ class TestRunRoad : public QObject {
     {
         FLog.calls << QLatin1String(window);
         FLog.busyDuring << FForm->FDeviceList.at(0)->busy;
-        FLog.enabledDuring << FForm->isEnabled();
+        FLog.enabledDuring << !DisabledWindowGuard::isDisabled(FForm);
         FLog.timerDuring << FForm->DuvoTimer.isActive();
+        // A window the road opens on the main window can be used.
+        QDialog probe(FForm);
+        FLog.dialogUsable << probe.isEnabled();
     }
 
     void installWindows()
@@ -145,7 +153,7 @@ private slots:
         FForm->BuildDeviceList();
         FForm->OutList1ItemDblClick(row(0));
         QVERIFY(FLog.calls.isEmpty());
-        QVERIFY(FForm->isEnabled());
+        QVERIFY(!DisabledWindowGuard::isDisabled(FForm) && FForm->centralWidget()->isEnabled());
         QCOMPARE(FForm->FDeviceList.at(0)->busy, int16_t(busy));
     }
 
@@ -164,7 +172,7 @@ private slots:
         QCOMPARE(FLog.consumable, 0);
         QCOMPARE(FLog.volume, 0);
         QCOMPARE(FForm->FDeviceList.at(0)->busy, int16_t(0));
-        QVERIFY(FForm->isEnabled());
+        QVERIFY(!DisabledWindowGuard::isDisabled(FForm) && FForm->centralWidget()->isEnabled());
         // Afterwards a status pass asked the device at once, and no folder list was asked for.
         bool status = false;
         for (const auto &r : FLab->requests(0)) {
@@ -202,6 +210,7 @@ private slots:
         QCOMPARE(FLog.busyDuring, (QList<int>{0, 1, 1, 1}));
         QCOMPARE(FLog.enabledDuring, (QList<bool>{false, false, false, false}));
         QCOMPARE(FLog.timerDuring, (QList<bool>{true, false, false, true}));
+        QCOMPARE(FLog.dialogUsable, (QList<bool>{true, true, true, true}));
         QCOMPARE(FLog.folder, QStringLiteral("PCR"));
         QCOMPARE(FLog.consumable, 1);
         QCOMPARE(FLog.volume, 15);
@@ -210,7 +219,7 @@ private slots:
         QCOMPARE(d->alertSent, int16_t(sent));
         QCOMPARE(QString::fromStdString(d->alertAddress), address);
         QCOMPARE(d->busy, int16_t(0));
-        QVERIFY(FForm->isEnabled());
+        QVERIFY(!DisabledWindowGuard::isDisabled(FForm) && FForm->centralWidget()->isEnabled());
         QVERIFY(FForm->DuvoTimer.isActive());
     }
 
@@ -227,7 +236,7 @@ private slots:
         QCOMPARE(FForm->FDeviceList.at(0)->alertArmed, int16_t(1));
         QCOMPARE(FForm->FDeviceList.at(0)->busy, int16_t(0));
         QVERIFY(FForm->DuvoTimer.isActive());
-        QVERIFY(FForm->isEnabled());
+        QVERIFY(!DisabledWindowGuard::isDisabled(FForm) && FForm->centralWidget()->isEnabled());
     }
 
     void detailsCancelEndsQuietly()
@@ -249,7 +258,7 @@ private slots:
         FThrowInNavigator = true;
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, FForm->OutList1ItemDblClick(row(0)));
         QCOMPARE(FForm->FDeviceList.at(0)->busy, int16_t(0));
-        QVERIFY(FForm->isEnabled());
+        QVERIFY(!DisabledWindowGuard::isDisabled(FForm) && FForm->centralWidget()->isEnabled());
         QVERIFY(FForm->DuvoTimer.isActive());
     }
 
@@ -266,7 +275,28 @@ private slots:
         FForm->BuildDeviceList();
         FForm->OutList1ItemDblClick(FForm->OutList1->topLevelItem(0));
         QVERIFY(FLog.calls.isEmpty());
-        QVERIFY(FForm->isEnabled());
+        QVERIFY(!DisabledWindowGuard::isDisabled(FForm) && FForm->centralWidget()->isEnabled());
+    }
+
+    // The real navigator, owned by the main window, usable, with the road's caption.
+    void realNavigatorHasTheRoadsCaption()
+    {
+        add("Stopped");
+        FForm->BuildDeviceList();
+        FForm->FRunRoadWindowsSet = false;  // the real windows
+        QString caption;
+        bool usable = false;
+        auto watch = onNextModal<TProtNavForm>([&](TProtNavForm *nav) {
+            caption = nav->windowTitle();
+            usable = nav->isEnabled();
+            static_cast<QDialog *>(nav)->reject();
+        });
+        FForm->OutList1ItemDblClick(row(0));
+        QVERIFY(watch->acted());
+        QCOMPARE(caption, QStringLiteral("Duvo Protocol Navigator for  DUVO-0  at  ")
+                              + QString::fromStdString(FLab->address(0)));
+        QVERIFY(usable);
+        QCOMPARE(FForm->FDeviceList.at(0)->busy, int16_t(0));
     }
 
     void navigatorCaption()

@@ -9,6 +9,8 @@
 #include "mainwindow/AutoRefreshPause.h"
 #include "mainwindow/DeviceBusyGuard.h"
 #include "mainwindow/forms/DisabledWindowGuard.h"
+#include "mainwindow/forms/TDestinationForm.h"
+#include "protocols/forms/TProtNavForm.h"
 #include "runs/forms/TDeviceStatusForm.h"
 #include "runs/forms/TVolumeTypeForm.h"
 
@@ -16,11 +18,19 @@
 
 namespace {
 
-// The windows the road shows until their own issues fill them in; a missing one ends the
-// road quietly.
+// The windows the road shows, each owned by the main window, modal, deleted when it closes.
 DOzerAvirAded::RunRoadWindows defaultRunRoadWindows()
 {
     DOzerAvirAded::RunRoadWindows w;
+    w.pickDevice = [](QWidget *owner, int *index) {
+        TDestinationForm picker(owner, index, false);
+        return picker.exec() == QDialog::Accepted;
+    };
+    w.navigate = [](QWidget *owner, const QString &ip, const QString &id, QString *folder, QString *file) {
+        TProtNavForm navigator(owner, ip, id, folder, file);
+        navigator.setWindowTitle(DOzerAvirAded::NavigatorCaption(id, ip));
+        return navigator.exec() == QDialog::Accepted;
+    };
     w.runDetails = [](QWidget *owner, const QString &type, int *consumable, int *volume, QString *contact,
                       QString *description, QString *notes, QString *email, bool *sendMail, bool mailEnabled) {
         TVolumeTypeForm form(owner, type, consumable, volume, contact, description, notes, email, sendMail,

@@ -6,6 +6,7 @@
 #include "mainwindow/DeviceLog.h"
 #include "mainwindow/forms/DOzerAvirAded.h"
 #include "mainwindow/forms/ShowDeviceLogReport.h"
+#include "protocols/forms/TProtocolEditorForm.h"
 
 #include <QChart>
 #include <QChartView>
@@ -25,9 +26,16 @@ TDeviceStatusForm *DeviceStatusForm = nullptr;
 
 namespace {
 
+// "View Protocol File": the protocol editor, read-only for the instrument (from-device false,
+// so it cannot be saved back), modal, deleted when it closes.
 TDeviceStatusForm::ProtocolViewer &viewerSlot()
 {
-    static TDeviceStatusForm::ProtocolViewer viewer;
+    static TDeviceStatusForm::ProtocolViewer viewer = [](QWidget *owner, const QString &document,
+                                                         const QString &name, const QString &folder,
+                                                         const QString &ip) {
+        TProtocolEditorForm editor(owner, false, document, false, QString(), name, folder, ip);
+        editor.exec();
+    };
     return viewer;
 }
 

@@ -46,8 +46,7 @@ public:
     ~TDeviceStatusForm() override;
 
     // The protocol viewer of "View Protocol File": (owner, document, name, folder, IP) shows
-    // the run's protocol read-only, modally. Empty until the protocol editor is there; the
-    // button is then disabled.
+    // the run's protocol in the protocol editor, modally; tests put in their own.
     using ProtocolViewer = std::function<void(QWidget *owner, const QString &document, const QString &name,
                                               const QString &folder, const QString &ip)>;
     static void setProtocolViewer(ProtocolViewer viewer);
