@@ -134,6 +134,7 @@ public slots:
     void OutList1ItemDblClick(QTreeWidgetItem *item);
 
     // -- Run history, database administration (DOzerAvirAdedHistory.cpp)
+    void btnDeviceLogClick();
     void Database1Click();
 
     // -- Virtual data files (DOzerAvirAdedVdu.cpp)
@@ -190,6 +191,7 @@ public:
     bool FRunRoadWindowsSet = false;
 
     // -- (history)
+    bool FHistoryLoading = false;  // a history viewer is being constructed
 
     // -- (vdu)
 

@@ -1,0 +1,263 @@
+#include "runs/RunPlotFile.h"
+#include "runs/RunPlotReader.h"
+#include "runs/forms/TGraphViewForm.h"
+#include "GuiTest.h"
+#include "ScriptedPrompts.h"
+
+#include <QCheckBox>
+#include <QChart>
+#include <QChartView>
+#include <QDir>
+#include <QLabel>
+#include <QLineSeries>
+#include <QGraphicsSimpleTextItem>
+#include <QMouseEvent>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include <clocale>
+#include <cstdio>
+
+using namespace duvo;
+using namespace duvo::test;
+
+namespace {
+
+// Lines as the run monitor writes them: "%f %.1f" and the platform's line end.
+QByteArray plotLines(int count, const char *lineEnd = "\r\n", double start = 40512.5)
+{
+    QByteArray out;
+    char line[64];
+    for (int i = 0; i < count; ++i) {
+        std::snprintf(line, sizeof line, "%f %.1f%s", start + i / 86400.0, 20.0 + (i % 80), lineEnd);
+        out += line;
+    }
+    return out;
+}
+
+QString writePlot(const QTemporaryDir &dir, const QByteArray &bytes, const QString &name = "S1.DAT")
+{
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return {};
+    f.write(bytes);
+    return path;
+}
+
+std::vector<PlotPoint> parse(const QByteArray &bytes)
+{
+    return ParseRunPlotText(std::string_view(bytes.constData(), size_t(bytes.size())));
+}
+
+// Makes de_DE.UTF-8 usable for this process, building it into a private folder when the
+// system has not generated it.
+bool useGermanCLocale(QTemporaryDir &scratch)
+{
+    if (std::setlocale(LC_ALL, "de_DE.UTF-8"))
+        return true;
+    const QString folder = scratch.filePath("locales");
+    QDir().mkpath(folder);
+    QProcess::execute("localedef", {"-i", "de_DE", "-f", "UTF-8", folder + "/de_DE.UTF-8"});
+    qputenv("LOCPATH", QFile::encodeName(folder));
+    return std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
+}
+
+} // namespace
+
+class TestPlotView : public QObject {
+    Q_OBJECT
+private slots:
+    void readerTakesOnlyWellFormedLines_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QList<double>>("ys");
+        QTest::newRow("LF") << QByteArray("40512.500000 95.0\n40512.500012 94.5\n") << QList<double>{95.0, 94.5};
+        QTest::newRow("CR LF") << QByteArray("40512.500000 95.0\r\n40512.500012 94.5\r\n") << QList<double>{95.0, 94.5};
+        QTest::newRow("no last line end") << QByteArray("40512.5 95.0\n40512.6 72.0") << QList<double>{95.0, 72.0};
+        QTest::newRow("garbage between")
+            << QByteArray("40512.5 95.0\nhello\n\n40512,6 72,0\n40512.6\n40512.6 72.0 3\nnan 5.0\n"
+                          "40512.6 inf\n1e400 5.0\n-1e9 5.0\n40512.6 9999.0\n+40512.6 5.0\n\x01\x02\xff\n"
+                          "  40512.7   60.0  \r\n40512.8 61.0")
+            << QList<double>{95.0, 60.0, 61.0};
+        QTest::newRow("out of order, equal times stable")
+            << QByteArray("40512.7 1.0\n40512.5 2.0\n40512.7 3.0\n40512.6 4.0\n") << QList<double>{2.0, 4.0, 1.0, 3.0};
+        QTest::newRow("empty") << QByteArray() << QList<double>{};
+        QTest::newRow("only a line end") << QByteArray("\r\n") << QList<double>{};
+    }
+    void readerTakesOnlyWellFormedLines()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QList<double>, ys);
+        const auto points = parse(text);
+        QList<double> got;
+        for (const PlotPoint &p : points)
+            got << p.y;
+        QCOMPARE(got, ys);
+        for (size_t i = 1; i < points.size(); ++i)
+            QVERIFY(points[i - 1].x <= points[i].x);
+    }
+
+    void readerReadsWhatTheWriterWrites()
+    {
+        std::string text;
+        for (int i = 0; i < 3; ++i)
+            text += RunPlotLine(40512.5 + i / 86400.0, 95.04 - i);
+        const auto points = ParseRunPlotText(text);
+        QCOMPARE(points.size(), size_t(3));
+        QCOMPARE(points[0].x, 40512.5);
+        QCOMPARE(points[0].y, 95.0);
+        QCOMPARE(points[2].y, 93.0);
+        QVERIFY(qAbs(points[2].x - (40512.5 + 2 / 86400.0)) < 1e-6);
+    }
+
+    void pagingCountsPagesAndClamps()
+    {
+        PlotPaging paging;
+        QCOMPARE(paging.label(), QStringLiteral("Page 1 of 1"));
+        paging.setPointCount(1000);
+        QCOMPARE(paging.label(), QStringLiteral("Page 1 of 4"));
+        paging.setPage(3);
+        QCOMPARE(paging.first(), 900);
+        QCOMPARE(paging.count(), 100);
+        paging.setPage(7);
+        QCOMPARE(paging.page(), 3);
+        // Changing the page size keeps the first point shown on the page.
+        paging.setPointsPerPage(100);
+        QCOMPARE(paging.label(), QStringLiteral("Page 10 of 10"));
+        paging.setPointsPerPage(5000);
+        QCOMPARE(paging.pointsPerPage(), 1000);
+        QCOMPARE(paging.label(), QStringLiteral("Page 1 of 1"));
+        paging.setPointsPerPage(0);
+        QCOMPARE(paging.pointsPerPage(), 1);
+    }
+
+    void viewerShowsOnePageAtATime()
+    {
+        QTemporaryDir dir;
+        const QString path = writePlot(dir, plotLines(1000));
+        TGraphViewForm form(nullptr, path);
+        QCOMPARE(form.windowTitle(), QStringLiteral("S1.DAT"));
+        QCOMPARE(form.PageNumLabel->text(), QStringLiteral("Page 1 of 1"));
+        form.show();
+        QCOMPARE(form.points().size(), size_t(1000));
+        QCOMPARE(form.PageNumLabel->text(), QStringLiteral("Page 1 of 4"));
+        QCOMPARE(form.Series1->count(), 300);
+        QCOMPARE(form.Series1->at(0).y(), 20.0);
+        QCOMPARE(form.PPPSpinEdit1->value(), 300);
+
+        QTest::mouseClick(form.btnNextPage, Qt::LeftButton);
+        QCOMPARE(form.PageNumLabel->text(), QStringLiteral("Page 2 of 4"));
+        QCOMPARE(form.Series1->at(0).y(), 20.0 + (300 % 80));
+        QCOMPARE(form.ChartScrollBar1->value(), 1);
+        form.ChartScrollBar1->setValue(3);
+        QCOMPARE(form.PageNumLabel->text(), QStringLiteral("Page 4 of 4"));
+        QCOMPARE(form.Series1->count(), 100);
+        QVERIFY(!form.btnNextPage->isEnabled());
+        QTest::mouseClick(form.btnFirstPage, Qt::LeftButton);
+        QCOMPARE(form.PageNumLabel->text(), QStringLiteral("Page 1 of 4"));
+
+        form.PPPSpinEdit1->setValue(1000);
+        QCOMPARE(form.PageNumLabel->text(), QStringLiteral("Page 1 of 1"));
+        QCOMPARE(form.Series1->count(), 1000);
+        QCOMPARE(form.Chart1->axes(Qt::Vertical).size(), 1);
+
+        QVERIFY(!form.Series1->pointLabelsVisible());
+        form.MarksBox1->click();
+        QVERIFY(form.Series1->pointLabelsVisible());
+        form.PointBox1->click();
+        QVERIFY(form.Series1->pointsVisible());
+        form.PPPSpinEdit1->setValue(40);
+        QDir().mkpath("/tmp/i14");
+        form.grab().save("/tmp/i14/TGraphViewForm.png");
+    }
+
+    void emptyAndGarbageFilesShowAnEmptyChart()
+    {
+        QTemporaryDir dir;
+        for (const QByteArray &bytes : {QByteArray(), QByteArray("\x89PNG\r\n\x1a\n\0\0\0 garbage", 20)}) {
+            TGraphViewForm form(nullptr, writePlot(dir, bytes));
+            form.show();
+            QCOMPARE(form.Series1->count(), 0);
+            QCOMPARE(form.PageNumLabel->text(), QStringLiteral("Page 1 of 1"));
+            QTest::mouseClick(form.btnNextPage, Qt::LeftButton);
+            QCOMPARE(form.PageNumLabel->text(), QStringLiteral("Page 1 of 1"));
+        }
+        TGraphViewForm missing(nullptr, dir.filePath("none.DAT"));
+        missing.show();
+        QCOMPARE(missing.Series1->count(), 0);
+    }
+
+    void commaLocaleReadsPointsAndIsLeftAsItWas()
+    {
+        QTemporaryDir scratch;
+        const QByteArray savedC = std::setlocale(LC_ALL, nullptr);
+        if (!useGermanCLocale(scratch))
+            QSKIP("de_DE.UTF-8 cannot be made here");
+        const QLocale savedDefault;
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        {
+            const QString path = writePlot(scratch, "40512.500000 95.0\r\n40512.500012 94.5\r\n");
+            TGraphViewForm form(nullptr, path);
+            form.show();
+            QCOMPARE(form.points().size(), size_t(2));
+            QCOMPARE(form.points()[0].y, 95.0);
+            QCOMPARE(form.points()[0].x, 40512.5);
+            QCOMPARE(QLocale().decimalPoint(), QStringLiteral(","));
+        }
+        QCOMPARE(QLocale().decimalPoint(), QStringLiteral(","));
+        QCOMPARE(QString::fromLatin1(std::localeconv()->decimal_point), QStringLiteral(","));
+        QLocale::setDefault(savedDefault);
+        std::setlocale(LC_ALL, savedC.constData());
+    }
+
+    void printsToPdfAndSavesPng()
+    {
+        QTemporaryDir dir;
+        ScriptedPrompts prompts;
+        TGraphViewForm form(nullptr, writePlot(dir, plotLines(500)));
+        form.show();
+        const QString pdf = dir.filePath("chart.pdf");
+        prompts.answerPath(pdf);
+        QVERIFY(triggerAction(&form, "actPrintPreview"));
+        QFile f(pdf);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QVERIFY(f.read(5) == "%PDF-");
+        QVERIFY(f.size() > 1000);
+
+        prompts.answerPath(dir.filePath("chart"));
+        QVERIFY(triggerAction(&form, "actSave"));
+        QImage saved(dir.filePath("chart.png"));
+        QVERIFY(!saved.isNull());
+        QCOMPARE(prompts.pending(), 0);
+    }
+
+    void cursorFollowsTheMouseAlongTheSeries()
+    {
+        QTemporaryDir dir;
+        TGraphViewForm form(nullptr, writePlot(dir, plotLines(50)));
+        form.resize(700, 600);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const QRectF area = form.Chart1->plotArea();
+        const QPoint at = form.Chart1View->mapFromScene(form.Chart1->mapToScene(area.center()));
+        QTest::mouseMove(form.Chart1View->viewport(), at);
+        QMouseEvent move(QEvent::MouseMove, QPointF(at), form.Chart1View->viewport()->mapToGlobal(QPointF(at)),
+                         Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(form.Chart1View->viewport(), &move);
+        const auto items = form.Chart1->childItems();
+        bool tipShown = false;
+        for (QGraphicsItem *item : items)
+            if (auto *text = dynamic_cast<QGraphicsSimpleTextItem *>(item); text && text->isVisible())
+                tipShown = text->text().contains(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d  \\d+\\.\\d$"));
+        QVERIFY(tipShown);
+    }
+};
+
+QTEST_MAIN(TestPlotView)
+#include "tst_plotview.moc"
