@@ -7,6 +7,7 @@
 #include "maintenance/forms/TFormatForm.h"
 #include "mainwindow/DeviceCommands.h"
 #include "mainwindow/forms/DOzerAvirAded.h"
+#include "mainwindow/forms/DisabledWindowGuard.h"
 #include "mainwindow/forms/TDestinationForm.h"
 #include "mainwindow/forms/TMultiSelForm.h"
 #include "mainwindow/forms/TPersonalDuvoForm.h"
@@ -20,6 +21,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
+#include <QToolButton>
 #include <set>
 
 using namespace duvo;
@@ -108,7 +110,7 @@ private slots:
             QCOMPARE(d->pickRow, -1);
             QCOMPARE(d->selected, 0);
         }
-        QVERIFY(main.isEnabled());
+        QVERIFY(!DisabledWindowGuard::isDisabled(&main));
     }
 
     void rebootWhereEveryDeviceFailsShowsTheBox()
@@ -280,7 +282,7 @@ private slots:
         QCOMPARE(main.FDeviceList.Count(), 2);
         bool disabledMeanwhile = false;
         QTimer::singleShot(200, &main, [&] {
-            disabledMeanwhile = !main.isEnabled();
+            disabledMeanwhile = DisabledWindowGuard::isDisabled(&main) && !main.button(QStringLiteral("btnRefresh"))->isEnabled();
             main.RescanDevices();  // forced from code while the loop waits on device 0
         });
         auto watch = pickDevices({0, 1});
@@ -288,7 +290,8 @@ private slots:
         QVERIFY(disabledMeanwhile);
         // The loop stopped at the rescan: the second device never got the command.
         QCOMPARE(commandsOf(lab, 1).count(QStringLiteral("Power")), 0);
-        QVERIFY(main.isEnabled());
+        QVERIFY(!DisabledWindowGuard::isDisabled(&main));
+        QVERIFY(main.button(QStringLiteral("btnRefresh"))->isEnabled());
         QCOMPARE(main.FDeviceList.Count(), 2);
     }
 };
