@@ -1,6 +1,7 @@
 #include "maintenance/forms/TFWMgrForm.h"
 
 #include "common/Prompts.h"
+#include "common/forms/ItemMarkupDelegate.h"
 #include "link/Workstation.h"
 #include "maintenance/FirmwareManager.h"
 #include "maintenance/forms/TBoardInfoForm.h"
@@ -26,7 +27,6 @@ TFWMgrForm *FWMgrForm = nullptr;
 namespace {
 
 constexpr int RecordRole = Qt::UserRole + 1;
-constexpr int MarkupRole = Qt::UserRole + 2;
 
 QString text(const std::string &s)
 {
@@ -57,7 +57,7 @@ TFWMgrForm::TFWMgrForm(QWidget *owner) : QDialog(owner), FWorkstation(Workstatio
         ListBox1->setObjectName(QStringLiteral("ListBox1"));
         ListBox1->setMinimumWidth(230);
         ListBox1->setSpacing(2);
-        ListBox1->setStyleSheet(QStringLiteral("QListWidget::item:selected { background: #cfe3fb; color: black; }"));
+        ListBox1->setItemDelegate(new duvo::ItemMarkupDelegate(ListBox1));
 
         auto *details = new QGroupBox(QStringLiteral("Selected Device"));
         auto *form = new QFormLayout(details);
@@ -175,8 +175,7 @@ void TFWMgrForm::buildRows()
     for (const int index : FRows) {
         const DVDEVICEINFO_T &d = *FWorkstation->FDeviceList.at(index);
         const QString markup = FirmwareRowText(d);
-        auto *item = new QListWidgetItem(duvo::ListItemPlainText(markup));
-        item->setData(MarkupRole, markup);
+        auto *item = new QListWidgetItem(markup);
         item->setData(RecordRole, index);
         ListBox1->addItem(item);
     }
@@ -269,7 +268,7 @@ void TFWMgrForm::btnOkClick()
     else if (ListBox1->count() == 0)
         content = QStringLiteral("Updating Device: ?");
     else
-        content = QStringLiteral("Updating Device: ") + (row >= 0 ? ListBox1->item(row)->text() : QString());
+        content = QStringLiteral("Updating Device: ") + (row >= 0 ? duvo::ListItemPlainText(ListBox1->item(row)->text()) : QString());
     const int answer = FWorkstation->TaskDialog1.Show(
         duvo::Yes | duvo::No, duvo::PromptIcon::Question,
         batch ? QStringLiteral("Batch Firmware Update") : QStringLiteral("Firmware Update"),
