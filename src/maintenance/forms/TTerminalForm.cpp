@@ -108,7 +108,7 @@ TTerminalForm::TTerminalForm(QWidget *owner) : QDialog(owner)
             setOpenState(false);
             // The box waits in a loop of its own: started from a timer, never inside the
             // port's notification.
-            QTimer::singleShot(0, this, [text] { duvo::Prompts::error(text, QStringLiteral("Error")); });
+            QTimer::singleShot(1, this, [text] { duvo::Prompts::error(text, QStringLiteral("Error")); });
         }
     });
 
