@@ -84,6 +84,8 @@ TaskDialogWindow::TaskDialogWindow(const PromptRequest &request, QWidget *parent
         FToggle = new QPushButton;
         FToggle->setObjectName(QStringLiteral("expandToggle"));
         FToggle->setFlat(true);
+        // Return answers the dialog with its first button, never opens the note.
+        FToggle->setAutoDefault(false);
         layout->addWidget(FToggle, 0, Qt::AlignLeft);
         FExpandedLabel = new QLabel(request.expandedText);
         FExpandedLabel->setObjectName(QStringLiteral("expandedText"));
@@ -94,10 +96,14 @@ TaskDialogWindow::TaskDialogWindow(const PromptRequest &request, QWidget *parent
     }
 
     auto *box = new QDialogButtonBox;
+    bool first = true;
     for (const auto &b : kButtons) {
         if (!(request.buttons & b.ours))
             continue;
         QPushButton *pb = box->addButton(b.qt);
+        if (first)
+            pb->setDefault(true);
+        first = false;
         const int ours = b.ours;
         connect(pb, &QPushButton::clicked, this, [this, ours] {
             FPressed = ours;
