@@ -81,6 +81,38 @@ std::unique_ptr<DVDEVICEINFO_T> record(const std::string &ip, const std::string 
     return d;
 }
 
+// A lab of simulated instruments with their network modules for one test. While it lives,
+// the workstation's upload socket binds the lab's own address (put back however the test
+// ends) and the device list holds the lab's instruments, idle unless states says otherwise.
+struct FlashLab {
+    SimulatedLab lab;
+    duvosim::SimModuleService *modules = nullptr;
+    QByteArray savedBind = qgetenv("DUVO_MODULE_BIND");
+    Workstation ws;
+
+    FlashLab(const std::string &base, const QStringList &types, const QStringList &states = {}) : lab(base, 0)
+    {
+        for (const QString &type : types)
+            lab.lab().addInstrument(type.toStdString());
+        modules = duvosim::SimModuleService::install(lab.lab());
+        qputenv("DUVO_MODULE_BIND", (base + ".1").c_str());
+        for (int k = 0; k < types.size(); ++k)
+            ws.FDeviceList.Add(record(lab.address(k), types[k].toStdString(),
+                                      states.value(k, QStringLiteral("Stopped")).toStdString()));
+    }
+    ~FlashLab() { qputenv("DUVO_MODULE_BIND", savedBind); }
+    duvosim::SimUploadStatus upload(int k) const { return modules->network().uploadStatus(k); }
+};
+
+// Shows the manager with the image chosen, and Batch Update All checked when batch.
+void chooseImage(TFWMgrForm &form, const QString &image, bool batch)
+{
+    form.show();
+    form.FWEdit1->setText(image);
+    form.FWEdit1Change();
+    form.BulkBox1->setChecked(batch);
+}
+
 // Records the progress text of every flash window that comes up while the call runs; act, when
 // set, runs once on each of them.
 QStringList flashWindowsDuring(const std::function<void()> &call, const std::function<void(TFlashForm *)> &act = {})
@@ -318,56 +350,33 @@ private slots:
     void batchVisitsTheFamilyInOrder()
     {
         FastTimings fast;
-        SimulatedLab lab("127.0.222", 0);
-        lab.lab().addInstrument("DUVO 24");
-        lab.lab().addInstrument("DUVO 96");
-        lab.lab().addInstrument("DUVO 96");
-        auto *modules = duvosim::SimModuleService::install(lab.lab());
-        QVERIFY2(lab.started(), lab.error().c_str());
-        qputenv("DUVO_MODULE_BIND", "127.0.222.1");
-        Workstation ws;
-        for (int k = 0; k < 3; ++k)
-            ws.FDeviceList.Add(record(lab.address(k), lab.instrument(k).type()));
+        FlashLab lab("127.0.222", {"DUVO 24", "DUVO 96", "DUVO 96"});
+        QVERIFY2(lab.lab.started(), lab.lab.error().c_str());
         ScriptedPrompts prompts;
         TFWMgrForm form(nullptr);
-        form.show();
-        form.FWEdit1->setText(image96());
-        form.FWEdit1Change();
-        form.BulkBox1->setChecked(true);
+        chooseImage(form, image96(), true);
         prompts.answer(Yes, QStringLiteral("All available devices of the same type will be updated"), QStringLiteral("Batch Firmware Update"));
         const QStringList progress = flashWindowsDuring([&] { QTest::mouseClick(form.btnOk, Qt::LeftButton); });
-        qputenv("DUVO_MODULE_BIND", "127.0.221.1");
         QCOMPARE(progress, (QStringList{QStringLiteral("1/2"), QStringLiteral("2/2")}));
-        QCOMPARE(modules->network().uploadStatus(0).requests, 0);
-        QVERIFY(modules->network().uploadStatus(1).completed);
-        QVERIFY(modules->network().uploadStatus(2).completed);
+        QCOMPARE(lab.upload(0).requests, 0);
+        QVERIFY(lab.upload(1).completed);
+        QVERIFY(lab.upload(2).completed);
         QCOMPARE(prompts.pending(), 0);
     }
 
     void forcedBatchBusyTargetAndFailures()
     {
         FastTimings fast;
-        SimulatedLab lab("127.0.223", 0);
-        lab.lab().addInstrument("DUVO 96");
-        lab.lab().addInstrument("SV cycler");
-        lab.lab().addInstrument("DUVO 24");
-        auto *modules = duvosim::SimModuleService::install(lab.lab());
-        QVERIFY2(lab.started(), lab.error().c_str());
+        FlashLab lab("127.0.223", {"DUVO 96", "SV cycler", "DUVO 24"}, {"Running"});
+        QVERIFY2(lab.lab.started(), lab.lab.error().c_str());
         // The second module asks for credentials the workstation never has.
         duvosim::SimUploadSettings secured;
         secured.user = "admin";
         secured.password = "1234";
-        modules->network().setUpload(1, secured);
-        qputenv("DUVO_MODULE_BIND", "127.0.223.1");
-        Workstation ws;
-        for (int k = 0; k < 3; ++k)
-            ws.FDeviceList.Add(record(lab.address(k), lab.instrument(k).type(), k == 0 ? "Running" : "Stopped"));
+        lab.modules->network().setUpload(1, secured);
         ScriptedPrompts prompts;
         TFWMgrForm form(nullptr);
-        form.show();
-        form.FWEdit1->setText(image96());
-        form.FWEdit1Change();
-        form.BulkBox1->setChecked(true);
+        chooseImage(form, image96(), true);
         prompts.answer(Ok, QStringLiteral("forces flashing"));
         QTest::mouseClick(form.ForceBox1, Qt::LeftButton);
         prompts.answer(Yes, QStringLiteral("All available devices"));
@@ -375,92 +384,68 @@ private slots:
         prompts.answer(Ok, QStringLiteral("Error no password. Code: -203 while updating: 127.0.223.11"), QStringLiteral("Error"));
         prompts.answer(Ok, QStringLiteral("Continue with Batch Update?"), QStringLiteral("Firmware Update"));
         const QStringList progress = flashWindowsDuring([&] { QTest::mouseClick(form.btnOk, Qt::LeftButton); });
-        qputenv("DUVO_MODULE_BIND", "127.0.221.1");
         QCOMPARE(progress, (QStringList{QStringLiteral("2/3"), QStringLiteral("3/3")}));
         QCOMPARE(prompts.pending(), 0);
-        QCOMPARE(modules->network().uploadStatus(0).requests, 0);
-        QVERIFY(!modules->network().uploadStatus(1).completed);
-        QVERIFY(modules->network().uploadStatus(2).completed);
+        QCOMPARE(lab.upload(0).requests, 0);
+        QVERIFY(!lab.upload(1).completed);
+        QVERIFY(lab.upload(2).completed);
     }
 
     void batchErrorThenCancelStopsTheBatch()
     {
         FastTimings fast;
-        SimulatedLab lab("127.0.224", 2, "DUVO 96");
-        auto *modules = duvosim::SimModuleService::install(lab.lab());
-        QVERIFY2(lab.started(), lab.error().c_str());
+        FlashLab lab("127.0.224", {"DUVO 96", "DUVO 96"});
+        QVERIFY2(lab.lab.started(), lab.lab.error().c_str());
         duvosim::SimUploadSettings secured;
         secured.user = "admin";
-        modules->network().setUpload(0, secured);
-        qputenv("DUVO_MODULE_BIND", "127.0.224.1");
-        Workstation ws;
-        for (int k = 0; k < 2; ++k)
-            ws.FDeviceList.Add(record(lab.address(k), "DUVO 96"));
+        lab.modules->network().setUpload(0, secured);
         ScriptedPrompts prompts;
         TFWMgrForm form(nullptr);
-        form.show();
-        form.FWEdit1->setText(image96());
-        form.FWEdit1Change();
-        form.BulkBox1->setChecked(true);
+        chooseImage(form, image96(), true);
         prompts.answer(Yes, QStringLiteral("All available devices"));
         prompts.answer(Ok, QStringLiteral(". Code: -203 while updating: 127.0.224.10"));
         prompts.answer(Cancel, QStringLiteral("Continue with Batch Update?"));
         const QStringList progress = flashWindowsDuring([&] { QTest::mouseClick(form.btnOk, Qt::LeftButton); });
-        qputenv("DUVO_MODULE_BIND", "127.0.221.1");
         QCOMPARE(progress, QStringList{QStringLiteral("1/2")});
-        QCOMPARE(modules->network().uploadStatus(1).requests, 0);
+        QCOMPARE(lab.upload(1).requests, 0);
         QCOMPARE(prompts.pending(), 0);
     }
 
     void heldPortIsABindError()
     {
         FastTimings fast;
-        SimulatedLab lab("127.0.225", 1, "DUVO 96");
-        duvosim::SimModuleService::install(lab.lab());
-        QVERIFY2(lab.started(), lab.error().c_str());
+        FlashLab lab("127.0.225", {"DUVO 96"});
+        QVERIFY2(lab.lab.started(), lab.lab.error().c_str());
         // Somebody else holds UDP 20034 on the workstation's address.
         const int holder = ::socket(AF_INET, SOCK_DGRAM, 0);
         sockaddr_in a{};
         a.sin_family = AF_INET;
         a.sin_port = htons(20034);
         ::inet_pton(AF_INET, "127.0.225.1", &a.sin_addr);
-        QCOMPARE(::bind(holder, reinterpret_cast<sockaddr *>(&a), sizeof a), 0);
-        qputenv("DUVO_MODULE_BIND", "127.0.225.1");
-        Workstation ws;
-        ws.FDeviceList.Add(record(lab.address(0), "DUVO 96"));
+        const bool bound = ::bind(holder, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0;
+        struct Closer { int fd; ~Closer() { ::close(fd); } } closer{holder};
+        QVERIFY(bound);
         ScriptedPrompts prompts;
         TFWMgrForm form(nullptr);
-        form.show();
-        form.FWEdit1->setText(image96());
-        form.FWEdit1Change();
+        chooseImage(form, image96(), false);
         prompts.answer(Yes, QStringLiteral("Updating Device"));
         prompts.answer(Ok, QStringLiteral("Error IP Bind. Code: -101 while updating: 127.0.225.10"), QStringLiteral("Error"));
         flashWindowsDuring([&] { QTest::mouseClick(form.btnOk, Qt::LeftButton); });
-        qputenv("DUVO_MODULE_BIND", "127.0.221.1");
-        ::close(holder);
         QCOMPARE(prompts.pending(), 0);
     }
 
     void moduleBusyForEverEndsAtTheTickLimit()
     {
         FastTimings fast(8);
-        SimulatedLab lab("127.0.226", 2, "DUVO 96");
-        auto *modules = duvosim::SimModuleService::install(lab.lab());
-        QVERIFY2(lab.started(), lab.error().c_str());
+        FlashLab lab("127.0.226", {"DUVO 96", "DUVO 96"});
+        QVERIFY2(lab.lab.started(), lab.lab.error().c_str());
         duvosim::SimUploadSettings busy;
         busy.fault = duvosim::UploadFault::Busy;
         busy.faultCount = -1;
-        modules->network().setUpload(0, busy);
-        qputenv("DUVO_MODULE_BIND", "127.0.226.1");
-        Workstation ws;
-        for (int k = 0; k < 2; ++k)
-            ws.FDeviceList.Add(record(lab.address(k), "DUVO 96"));
+        lab.modules->network().setUpload(0, busy);
         ScriptedPrompts prompts;
         TFWMgrForm form(nullptr);
-        form.show();
-        form.FWEdit1->setText(image96());
-        form.FWEdit1Change();
-        form.BulkBox1->setChecked(true);
+        chooseImage(form, image96(), true);
         prompts.answer(Yes, QStringLiteral("All available devices"));
         prompts.answer(Ok, QStringLiteral("Error file timeout. Code: -202 while updating: 127.0.226.10"), QStringLiteral("Error"));
         prompts.answer(Ok, QStringLiteral("Continue with Batch Update?"));
@@ -478,33 +463,24 @@ private slots:
         ticker.start();
         const QStringList progress = flashWindowsDuring([&] { QTest::mouseClick(form.btnOk, Qt::LeftButton); });
         ticker.stop();
-        qputenv("DUVO_MODULE_BIND", "127.0.221.1");
         QCOMPARE(progress, (QStringList{QStringLiteral("1/2"), QStringLiteral("2/2")}));
         QCOMPARE(prompts.pending(), 0);
-        QVERIFY(!modules->network().uploadStatus(0).completed);
-        QVERIFY(modules->network().uploadStatus(1).completed);
+        QVERIFY(!lab.upload(0).completed);
+        QVERIFY(lab.upload(1).completed);
         QVERIFY2(longest < 400, qPrintable(QString::number(longest)));
     }
 
     void cancelBatchLetsTheRunningUploadFinish()
     {
         FastTimings fast;
-        SimulatedLab lab("127.0.227", 2, "DUVO 96");
-        auto *modules = duvosim::SimModuleService::install(lab.lab());
-        QVERIFY2(lab.started(), lab.error().c_str());
+        FlashLab lab("127.0.227", {"DUVO 96", "DUVO 96"});
+        QVERIFY2(lab.lab.started(), lab.lab.error().c_str());
         duvosim::SimUploadSettings slow;
         slow.replyDelayMs = 20;
-        modules->network().setUpload(0, slow);
-        qputenv("DUVO_MODULE_BIND", "127.0.227.1");
-        Workstation ws;
-        for (int k = 0; k < 2; ++k)
-            ws.FDeviceList.Add(record(lab.address(k), "DUVO 96"));
+        lab.modules->network().setUpload(0, slow);
         ScriptedPrompts prompts;
         TFWMgrForm form(nullptr);
-        form.show();
-        form.FWEdit1->setText(writeImage(FDir.filePath(QStringLiteral("Big_FW_2.5.0_96_x.s19")), "DUVOFW=2.5.0;", 8000));
-        form.FWEdit1Change();
-        form.BulkBox1->setChecked(true);
+        chooseImage(form, writeImage(FDir.filePath(QStringLiteral("Big_FW_2.5.0_96_x.s19")), "DUVOFW=2.5.0;", 8000), true);
         prompts.answer(Yes, QStringLiteral("All available devices"));
         QString action;
         const QStringList progress = flashWindowsDuring([&] { QTest::mouseClick(form.btnOk, Qt::LeftButton); },
@@ -513,12 +489,11 @@ private slots:
                                                             QTest::mouseClick(f->btnCancelBatch, Qt::LeftButton);
                                                             action = f->lblAction->text();
                                                         });
-        qputenv("DUVO_MODULE_BIND", "127.0.221.1");
         QCOMPARE(progress, QStringList{QStringLiteral("1/2")});
         QCOMPARE(action, QStringLiteral("flashing device...Batch cancelled"));
-        QCOMPARE(ws.lastAlert(), QStringLiteral("Batch Updating Cancelled. Please wait"));
-        QVERIFY(modules->network().uploadStatus(0).completed);
-        QCOMPARE(modules->network().uploadStatus(1).requests, 0);
+        QCOMPARE(lab.ws.lastAlert(), QStringLiteral("Batch Updating Cancelled. Please wait"));
+        QVERIFY(lab.upload(0).completed);
+        QCOMPARE(lab.upload(1).requests, 0);
     }
 
     void svCyclerWithoutForceIsRefusedWithoutRefresh()
