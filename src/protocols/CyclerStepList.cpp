@@ -3,7 +3,6 @@
 #include "protocols/ProtocolDocument.h"
 #include "protocols/ProtocolDocumentReader.h"
 
-#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -47,10 +46,16 @@ std::optional<uint16_t> documentCount(const std::string &text)
 
 // A number of a step, refused when the document written back would hold a text wider than
 // the reader takes (so every protocol read can be saved and read again).
+// Below a million the text always fits ("-999999.999999", or "1000000.000000" once rounded).
+bool fitsDocumentNumber(double value)
+{
+    return std::fabs(value) < 1e6 || FormatDocumentNumber(value).size() <= StepNumberTextWidth;
+}
+
 std::optional<double> documentNumber(const std::string &text)
 {
     const auto value = ParseDecimal(text);
-    if (!value || FormatDocumentNumber(*value).size() > StepNumberTextWidth)
+    if (!value || !fitsDocumentNumber(*value))
         return std::nullopt;
     return value;
 }
@@ -65,9 +70,11 @@ bool readTemperatureStep(const TemperatureStepTexts &t, CyclerStepRecord &r)
     if (!temperature || !temperatureChange || !rampRate)
         return false;
     // The editor keeps the temperature with one decimal; that value must fit as well.
-    const auto shown = ParseDecimal(FormatFixed(*temperature, 2, 1));
-    if (!shown || FormatDocumentNumber(*shown).size() > StepNumberTextWidth)
-        return false;
+    if (std::fabs(*temperature) >= 999999.0) {
+        const auto shown = ParseDecimal(FormatFixed(*temperature, 2, 1));
+        if (!shown || !fitsDocumentNumber(*shown))
+            return false;
+    }
     r.Temperature = *temperature;
     r.TemperatureIncrementPerCycle = *temperatureChange;
     r.RampRate = *rampRate;
@@ -363,30 +370,43 @@ bool CyclerStepList::ReadProtocolXml(const std::string &text)
     std::vector<CyclerStepRecord> records;
     if (!ReadProtocolRecords(text, records))
         return false;
-    // Into the list through the editor's display texts: the temperature keeps one decimal,
-    // ramp rate and temperature change arrive unchanged.
-    auto exact = [](double v) {
-        char buf[64];
-        const auto r = std::to_chars(buf, buf + sizeof buf, v);
-        return QString::fromLatin1(buf, int(r.ptr - buf));
+    // Into the list as the editor's display texts give the values back: the temperature keeps
+    // one decimal ("00.0", read back twice as AddStepItem does), hold time and time change keep
+    // their whole minutes and seconds ("mm:ss"), ramp rate and temperature change arrive
+    // unchanged.
+    auto oneDecimal = [](double v) { return ParseDecimal(FormatFixed(v, 2, 1)); };
+    auto minutesSeconds = [](double time) {
+        const TimeParts p = DecodeTime(time);
+        return EncodeTime(0, p.minutes, p.seconds);
     };
-    const int before = Count();
-    for (const CyclerStepRecord &r : records) {
-        bool ok;
-        if (r.isLoop()) {
-            ok = AddLoopItem(QString::number(r.NumberOfStepsInsideLoop), QString::number(r.NumberOfCyclesToLoop), true, 0);
+    const size_t before = FStepList.size();
+    FStepList.reserve(before + records.size());
+    for (const CyclerStepRecord &read : records) {
+        auto r = std::make_unique<CyclerStepRecord>();
+        if (read.isLoop()) {
+            r->StepType = LoopStepType;
+            r->NumberOfStepsInsideLoop = read.NumberOfStepsInsideLoop;
+            r->NumberOfCyclesToLoop = read.NumberOfCyclesToLoop;
+            r->IncubationTime = EncodeTime(0, 0, 20);
         } else {
-            ok = AddStepItem(FormatDisplayNumber(r.Temperature), FormatMinutesSeconds(r.IncubationTime),
-                             exact(r.RampRate), FormatMinutesSeconds(r.IncubationTimeIncrementPerCycle),
-                             exact(r.TemperatureIncrementPerCycle), r.InfiniteHoldOn != 0, r.DecrementTime != 0,
-                             true, 0);
+            const auto t = oneDecimal(read.Temperature);
+            const auto shown = t ? oneDecimal(*t) : std::nullopt;
+            if (!shown) {
+                // A temperature whose display text does not read back: take back what was added.
+                FStepList.erase(FStepList.begin() + std::ptrdiff_t(before), FStepList.end());
+                RebuildStepList();
+                return false;
+            }
+            r->StepType = TemperatureStepType;
+            r->Temperature = *shown;
+            r->IncubationTime = minutesSeconds(read.IncubationTime);
+            r->RampRate = read.RampRate;
+            r->IncubationTimeIncrementPerCycle = minutesSeconds(read.IncubationTimeIncrementPerCycle);
+            r->TemperatureIncrementPerCycle = read.TemperatureIncrementPerCycle;
+            r->InfiniteHoldOn = read.InfiniteHoldOn ? 1 : 0;
+            r->DecrementTime = read.DecrementTime ? 1 : 0;
         }
-        if (!ok) {
-            // A value whose display text does not read back: take back what was added.
-            FStepList.erase(FStepList.begin() + before, FStepList.end());
-            RebuildStepList();
-            return false;
-        }
+        emit itemAdded(*Append(std::move(r)));
     }
     RebuildStepList();
     return true;

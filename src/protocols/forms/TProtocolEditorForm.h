@@ -94,7 +94,7 @@ public:
     QListWidget *lbProtoList = nullptr;
     QLabel *lblFooter = nullptr;
     QMenu *PopupMenu1 = nullptr;
-    QTreeWidget *InspectorBar1 = nullptr;
+    QTreeWidget *InspectorBar1 = nullptr;   // the detail panel, built when a record is first opened
 
     QGroupBox *grpGraph = nullptr;
     QChartView *Chart1View = nullptr;
