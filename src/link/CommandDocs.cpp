@@ -119,7 +119,7 @@ void readNameList(const std::string &reply, const char *listName, const char *en
 // True when the elements of text nest deeper than limit (counted from the tags alone, so an
 // over-estimate). The parser recurses once per level: a reply nested tens of thousands deep
 // would exhaust the stack, while real replies nest a handful of levels.
-static bool nestsDeeperThan(const std::string &text, int limit)
+bool XmlNestsDeeperThan(const std::string &text, int limit)
 {
     int depth = 0;
     for (size_t i = 0; i + 1 < text.size(); ++i) {
@@ -139,7 +139,7 @@ static bool nestsDeeperThan(const std::string &text, int limit)
 bool ParseInstrumentXml(TiXmlDocument &doc, const std::string &text)
 {
     keepWhitespace();
-    if (nestsDeeperThan(text, 1000))
+    if (XmlNestsDeeperThan(text, InstrumentXmlDepthLimit))
         return false;
     // Bytes are taken one by one (no UTF-8 decoding): names come back exactly as sent, and
     // the parser's UTF-8 path can step past the end of a text cut inside a multi-byte sequence.

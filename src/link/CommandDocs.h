@@ -152,7 +152,10 @@ void GetBoardInfo_Ret_Doc(const std::string &reply, BoardInfo &board, bool &ok);
 // ---- Helpers shared with the simulator --------------------------------------------------
 
 // Parses XML text the way the link does (whitespace kept as sent). False on a parse error;
-// the document then holds what was read before the error.
+// the document then holds what was read before the error. A text whose tags nest deeper than
+// InstrumentXmlDepthLimit (XmlNestsDeeperThan) is refused unread.
+inline constexpr int InstrumentXmlDepthLimit = 1000;
+bool XmlNestsDeeperThan(const std::string &text, int limit);
 class TiXmlDocument;
 bool ParseInstrumentXml(TiXmlDocument &doc, const std::string &text);
 // Prints a document as one line, no indentation, no line breaks.

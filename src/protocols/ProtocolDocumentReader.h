@@ -13,9 +13,17 @@ class TiXmlElement;
 
 namespace duvo {
 
+class PlainXmlDocument;
+
 class ParsedProtocolDocument {
 public:
-    explicit ParsedProtocolDocument(const std::string &text);
+    // Documents made only of elements, attributes in double quotes and plain text (what the
+    // editor and the instruments write) are read by a small reader of our own; anything else
+    // (comments, entities, CDATA, bytes outside printable ASCII, ...) by the general XML parser.
+    // Both give the same answers for a document the small reader takes; GeneralOnly skips the
+    // small reader.
+    enum class Reader { Any, GeneralOnly };
+    explicit ParsedProtocolDocument(const std::string &text, Reader reader = Reader::Any);
     ~ParsedProtocolDocument();
     ParsedProtocolDocument(const ParsedProtocolDocument &) = delete;
     ParsedProtocolDocument &operator=(const ParsedProtocolDocument &) = delete;
@@ -25,13 +33,24 @@ public:
     bool temperatureStep(int index, TemperatureStepTexts &step) const;
     bool loopStep(int index, LoopStepTexts &loop) const;
 
-private:
-    // The index-th CyclerStep when it carries Index="index", else null.
-    const TiXmlElement *step(int index) const;
+    // Whether the small reader took the document.
+    bool readPlain() const { return FPlain != nullptr; }
 
+private:
+    // An element of either reader: a TinyXML element, or an index into the plain document.
+    struct Element {
+        const TiXmlElement *general = nullptr;
+        int plain = -1;
+        explicit operator bool() const { return general || plain >= 0; }
+    };
+    // The index-th CyclerStep when it carries Index="index", else none.
+    Element step(int index) const;
+    bool childText(Element parent, const char *name, size_t width, std::string &out) const;
+
+    std::unique_ptr<PlainXmlDocument> FPlain;
     std::unique_ptr<TiXmlDocument> FDocument;
-    const TiXmlElement *FProtocol = nullptr;
-    std::vector<const TiXmlElement *> FSteps;
+    Element FProtocol;
+    std::vector<Element> FSteps;
 };
 
 } // namespace duvo

@@ -2,6 +2,7 @@
 
 #include "protocols/CyclerStepList.h"
 #include "protocols/ProtocolDocument.h"
+#include "protocols/ProtocolDocumentReader.h"
 
 #include <QProcess>
 #include <QSignalSpy>
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <clocale>
+#include <random>
 #include <tinyxml.h>
 
 using namespace duvo;
@@ -108,11 +110,39 @@ std::string without(std::string text, const std::string &piece)
     return text;
 }
 
+std::string replaced(std::string text, const std::string &piece, const std::string &by)
+{
+    const size_t at = text.find(piece);
+    if (at != std::string::npos)
+        text.replace(at, piece.size(), by);
+    return text;
+}
+
 std::string documentXml(const std::string &count, const std::string &steps)
 {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\r\n<Root xmlns=\"http://www.velmor.com/rt-pcr\">\r\n"
            "<CyclerProtocol>\r\n<Name>T</Name>\r\n<NumberOfSteps>" + count + "</NumberOfSteps>\r\n<CyclerSteps>\r\n"
         + steps + "\r\n</CyclerSteps>\r\n</CyclerProtocol>\r\n</Root>\r\n";
+}
+
+// Every answer a document reader gives for the document, on one text.
+std::string answersOf(const ParsedProtocolDocument &doc)
+{
+    std::string out;
+    std::string value;
+    out += doc.stepCount(value) ? "count " + value : std::string("no count");
+    for (int i = 0; i < 5; ++i) {
+        out += "\n" + std::to_string(i) + ": ";
+        out += doc.stepType(i, value) ? "type " + value : std::string("no type");
+        TemperatureStepTexts t;
+        if (doc.temperatureStep(i, t))
+            out += " step " + t.StepType + "|" + t.PlateRead + "|" + t.Temperature + "|" + t.TemperatureIncrementPerCycle
+                + "|" + t.IncubationTime + "|" + t.InfiniteHoldOn + "|" + t.IncubationTimeIncrementPerCycle + "|" + t.RampRate;
+        LoopStepTexts l;
+        if (doc.loopStep(i, l))
+            out += " loop " + l.NumberOfCyclesToLoop + "|" + l.NumberOfStepsInsideLoop;
+    }
+    return out;
 }
 
 } // namespace
@@ -502,6 +532,90 @@ private slots:
         QCOMPARE(l.NumberOfStepsInsideLoop, std::string("1"));
         QVERIFY(!ReadProtocolStepCount("<Root/>", value));
         QVERIFY(!ReadProtocolStepCount("not xml <", value));
+    }
+
+    // Documents as written are read by the small reader, and it answers as the general parser.
+    void plainReaderAnswersAsTheParser_data()
+    {
+        QTest::addColumn<QByteArray>("document");
+        QTest::addColumn<bool>("plain");
+        auto add = [](const char *name, const std::string &doc, bool plain) {
+            QTest::newRow(name) << QByteArray::fromStdString(doc) << plain;
+        };
+        const std::string steps = stepXml(0, "95", "15") + loopXml(1, "30", "1") + stepXml(2, "60", "10", "-5", "true");
+        CyclerStepList list;
+        fill(list, {step(98, 0, 30), loop(2, 35), step(95, 0, 5, 2.5, 0, 3, true, -0.5), step(60, 1, 0)});
+        std::string written;
+        list.WriteProtocolXml(QStringLiteral("PCR 1"), written);
+        add("as the editor writes it", written, true);
+        add("hand made", documentXml("3", steps), true);
+        const size_t declaration = std::string("<?xml version=\"1.0\" encoding=\"UTF-8\" ?>").size();
+        add("no declaration", documentXml("3", steps).substr(declaration), true);
+        add("bare declaration", "<?xml?>" + documentXml("3", steps).substr(declaration), true);
+        add("blanks around texts and in end tags",
+            documentXml("3", "<CyclerStep Index=\"0\" >\n<StepType> CyclerTemperatureStep</StepType >\t<PlateRead/>"
+                             "<Temperature>\r\n 50 </Temperature><TemperatureIncrementPerCycle>0</TemperatureIncrementPerCycle>"
+                             "<IncubationTime>10</IncubationTime><InfiniteHoldOn>false</InfiniteHoldOn>"
+                             "<IncubationTimeIncrementPerCycle>0</IncubationTimeIncrementPerCycle>"
+                             "<RampRate>7</RampRate></CyclerStep>" + loopXml(1, "2", "0") + stepXml(2, "60", "10")), true);
+        add("text after a child is no element text",
+            documentXml("1", "<CyclerStep Index=\"0\"><StepType><x/>CyclerLoopStep</StepType>"
+                             "<NumberOfCyclesToLoop>3<y/></NumberOfCyclesToLoop><NumberOfStepsInsideLoop a=\"1\" b=\"2\">0</NumberOfStepsInsideLoop></CyclerStep>"), true);
+        add("other elements in between", documentXml("2", "<Note>x</Note>" + stepXml(0, "95", "15") + "<CyclerStep/>" + stepXml(1, "60", "10")), true);
+        add("Index with blanks", documentXml("1", replaced(stepXml(0, "95", "15"), "Index=\"0\"", "Index=\" 0 \"")), true);
+        add("two roots", documentXml("3", steps) + "<Root/>", false);
+        add("text after the root", documentXml("3", steps) + "tail", false);
+        add("comment", documentXml("3", "<!-- c -->" + steps), false);
+        add("entity in a value", documentXml("1", stepXml(0, "9&#x35;", "15")), false);
+        add("CDATA", documentXml("1", stepXml(0, "<![CDATA[95]]>", "15")), false);
+        add("single quotes", documentXml("1", replaced(stepXml(0, "95", "15"), "Index=\"0\"", "Index='0'")), false);
+        add("repeated attribute", documentXml("1", replaced(stepXml(0, "95", "15"), "Index=\"0\"", "Index=\"0\" Index=\"0\"")), false);
+        add("byte above ASCII", documentXml("1", stepXml(0, "95\xC2\xB0", "15")), false);
+        add("declaration value with a blank", "<?xml version=\"1.0 x\"?>" + documentXml("3", steps).substr(declaration), false);
+        add("unclosed", documentXml("3", steps).substr(0, 300), false);
+        add("wrong end tag", documentXml("1", replaced(stepXml(0, "95", "15"), "</RampRate>", "</RampRat>")), false);
+        add("empty", "", false);
+    }
+
+    void plainReaderAnswersAsTheParser()
+    {
+        QFETCH(QByteArray, document);
+        QFETCH(bool, plain);
+        const std::string text = document.toStdString();
+        const ParsedProtocolDocument any(text);
+        const ParsedProtocolDocument general(text, ParsedProtocolDocument::Reader::GeneralOnly);
+        QCOMPARE(any.readPlain(), plain);
+        QCOMPARE(answersOf(any), answersOf(general));
+    }
+
+    // Documents damaged at random: whatever the small reader takes, it answers as the parser.
+    void plainReaderAnswersAsTheParserOnDamagedDocuments()
+    {
+        const std::string original = documentXml("3", stepXml(0, "95", "15") + loopXml(1, "30", "1")
+                                                           + stepXml(2, "60", "10", "-5", "true"));
+        const char pieces[] = {'<', '>', '/', '"', ' ', '\t', '\r', '=', '?', '!', '&', 'x', '1', '-', '_', ':', '\v', '\0'};
+        std::mt19937 random(20261211);
+        int plainRead = 0;
+        for (int round = 0; round < 4000; ++round) {
+            std::string text = original;
+            const int edits = 1 + int(random() % 3);
+            for (int e = 0; e < edits; ++e) {
+                const size_t at = random() % text.size();
+                const char c = pieces[random() % sizeof pieces];
+                switch (random() % 3) {
+                case 0: text[at] = c; break;
+                case 1: text.insert(text.begin() + std::ptrdiff_t(at), c); break;
+                default: text.erase(at, 1 + random() % 4); break;
+                }
+            }
+            const ParsedProtocolDocument any(text);
+            const ParsedProtocolDocument general(text, ParsedProtocolDocument::Reader::GeneralOnly);
+            plainRead += any.readPlain() ? 1 : 0;
+            if (answersOf(any) != answersOf(general))
+                QFAIL(qPrintable(QStringLiteral("answers differ for:\n") + QString::fromStdString(text)));
+        }
+        // Enough of them stay with the small reader (a changed text, a lost element) to compare.
+        QVERIFY(plainRead > 150);
     }
 
     void compactXml()
