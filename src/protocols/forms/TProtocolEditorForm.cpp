@@ -38,6 +38,7 @@
 #include <QSpinBox>
 #include <QStackedWidget>
 #include <QStyleOptionFrame>
+#include <QStyleOptionSlider>
 #include <QStylePainter>
 #include <QStyledItemDelegate>
 #include <QTimeEdit>
@@ -189,10 +190,14 @@ private:
     const CyclerStepList &FList;
 };
 
-// A group box whose frame is painted in bands of a few dozen lines. The frame is a faint
-// picture stretched over the whole box, and the raster engine hands every blend of more than
-// about a hundred lines to its thread pool: waking those threads costs far more than blending
-// the frame here. Same pixels, drawn on this thread.
+// The raster engine hands blends that cover many lines to its thread pool; for the faint
+// frames and edges of a window's controls, waking those threads costs far more than the blend
+// itself. Painted in clipped bands of a few dozen lines the pixels are the same, drawn on this
+// thread.
+constexpr int PaintBand = 32;
+
+// A group box whose frame is painted in bands: the frame is a picture stretched over the
+// whole box.
 class BandedGroupBox : public QGroupBox {
 public:
     BandedGroupBox(const QString &title, QWidget *parent) : QGroupBox(title, parent) {}
@@ -200,7 +205,6 @@ public:
 protected:
     void paintEvent(QPaintEvent *event) override
     {
-        constexpr int Band = 32;
         QStyleOptionGroupBox option;
         initStyleOption(&option);
         QStylePainter p(this);
@@ -212,15 +216,42 @@ protected:
             frame.midLineWidth = option.midLineWidth;
             frame.rect = style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxFrame, this);
             const QRect area = event->rect().intersected(frame.rect);
-            for (int y = area.top(); y <= area.bottom(); y += Band) {
+            for (int y = area.top(); y <= area.bottom(); y += PaintBand) {
                 p.save();
-                p.setClipRect(QRect(area.left(), y, area.width(), std::min(Band, area.bottom() + 1 - y)));
+                p.setClipRect(QRect(area.left(), y, area.width(), std::min(PaintBand, area.bottom() + 1 - y)));
                 p.drawPrimitive(QStyle::PE_FrameGroupBox, frame);
                 p.restore();
             }
             option.subControls &= ~QStyle::SC_GroupBoxFrame;
         }
         p.drawComplexControl(QStyle::CC_GroupBox, option);
+    }
+};
+
+// A scroll bar painted under an explicit clip: the style draws its long edges and gradients
+// unclipped otherwise, and those blends go through the raster engine's thread pool. While the
+// mouse is on it or a button is down it paints as usual, hovered and pressed parts included.
+class ClippedScrollBar : public QScrollBar {
+public:
+    explicit ClippedScrollBar(Qt::Orientation orientation, QWidget *parent = nullptr)
+        : QScrollBar(orientation, parent)
+    {
+    }
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        if (underMouse() || isSliderDown() || QGuiApplication::mouseButtons() != Qt::NoButton) {
+            QScrollBar::paintEvent(event);
+            return;
+        }
+        QStyleOptionSlider option;
+        initStyleOption(&option);
+        option.subControls = QStyle::SC_All;
+        option.activeSubControls = QStyle::SC_None;
+        QPainter p(this);
+        p.setClipRect(event->rect());
+        style()->drawComplexControl(QStyle::CC_ScrollBar, &option, &p, this);
     }
 };
 
@@ -448,6 +479,8 @@ void TProtocolEditorForm::buildEditorGroup()
     lbProtoList->setObjectName(QStringLiteral("lbProtoList"));
     lbProtoList->setItemDelegate(new ProtocolItemDelegate(FStepList, lbProtoList));
     lbProtoList->setUniformItemSizes(true);
+    lbProtoList->setHorizontalScrollBar(new ClippedScrollBar(Qt::Horizontal));
+    lbProtoList->setVerticalScrollBar(new ClippedScrollBar(Qt::Vertical));
     lbProtoList->setSelectionMode(QAbstractItemView::SingleSelection);
     lbProtoList->setToolTip(QStringLiteral("Double click step to edit - right click for option menu"));
     lbProtoList->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -638,7 +671,7 @@ void TProtocolEditorForm::buildGraphGroup()
     Chart1View->setMinimumSize(420, 260);
     Chart1View->setRubberBand(QChartView::NoRubberBand);
 
-    ChartScrollBar1 = new QScrollBar(Qt::Horizontal, grpGraph);
+    ChartScrollBar1 = new ClippedScrollBar(Qt::Horizontal, grpGraph);
     ChartScrollBar1->setObjectName(QStringLiteral("ChartScrollBar1"));
     ChartScrollBar1->setToolTip(QStringLiteral("Allows you to scroll along the time axis"));
     ChartScrollBar1->setRange(0, 0);
