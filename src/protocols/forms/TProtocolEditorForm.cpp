@@ -498,8 +498,13 @@ void TProtocolEditorForm::buildEditorGroup()
     auto *header = new QWidget(grpEditor);
     auto *headerLayout = new QHBoxLayout(header);
     headerLayout->setContentsMargins(6, 2, 6, 2);
-    auto *h1 = new QLabel(QStringLiteral("<b>Step</b>"), header);
-    auto *h2 = new QLabel(QStringLiteral("<b>Temp</b>"), header);
+    auto *h1 = new QLabel(QStringLiteral("Step"), header);
+    auto *h2 = new QLabel(QStringLiteral("Temp"), header);
+    for (QLabel *h : {h1, h2}) {
+        QFont bold = h->font();
+        bold.setBold(true);
+        h->setFont(bold);
+    }
     headerLayout->addSpacing(PictureSize + 2);
     headerLayout->addWidget(h1);
     headerLayout->addSpacing(4);
@@ -513,17 +518,18 @@ void TProtocolEditorForm::buildEditorGroup()
     lblFooter->setFrameShape(QFrame::StyledPanel);
     lblFooter->setMargin(3);
 
+    // The page goes into the stack before it is filled: the stack shows its first page at
+    // once, and an empty page has nothing to lay out yet.
     auto *listPage = new QWidget(grpEditor);
+    FListPages = new QStackedWidget(grpEditor);
+    FListPages->addWidget(listPage);
     auto *listLayout = new QVBoxLayout(listPage);
     listLayout->setContentsMargins(0, 0, 0, 0);
     listLayout->setSpacing(0);
     listLayout->addWidget(header);
     listLayout->addWidget(lbProtoList, 1);
     listLayout->addWidget(lblFooter);
-
     // The detail panel is built when a record is first opened.
-    FListPages = new QStackedWidget(grpEditor);
-    FListPages->addWidget(listPage);
 
     auto *layout = new QVBoxLayout(grpEditor);
     layout->addLayout(toolbar);
@@ -818,11 +824,15 @@ void TProtocolEditorForm::FormShow()
 
 void TProtocolEditorForm::afterLoad()
 {
+    // A loaded protocol shows its first page of ten points. The graph was drawn with the list;
+    // it is drawn again only when it showed other paging.
+    const bool drawn = FPointsPerPage == 10 && FPage == 0;
     FPointsPerPage = 10;
     PPPSpinEdit1->blockSignals(true);
     PPPSpinEdit1->setValue(10);
     PPPSpinEdit1->blockSignals(false);
-    setPage(0);
+    if (!drawn)
+        setPage(0);
     lbProtoList->setFocus();
     selectIndex(0);
     UpdateEditButtons();
