@@ -28,17 +28,6 @@
 using namespace duvo;
 using namespace duvo::test;
 
-namespace {
-
-void snapshot(QWidget &w, const QString &name)
-{
-    const QString dir = QStringLiteral("/tmp/i13");
-    QDir().mkpath(dir);
-    w.grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
-}
-
-} // namespace
-
 class TestRunForms : public QObject {
     Q_OBJECT
 
@@ -176,7 +165,7 @@ private slots:
         QVERIFY(form.isVisible());
         QVERIFY(email.isEmpty());
         form.EmailEdit1->setText(QStringLiteral("ann@lab.example"));
-        snapshot(form, QStringLiteral("TVolumeTypeForm"));
+        saveShot(form, QStringLiteral("TVolumeTypeForm"));
         QVERIFY(clickButton(&form, QStringLiteral("btnOk")));
         QCOMPARE(form.result(), int(QDialog::Accepted));
         QCOMPARE(email, QStringLiteral("ann@lab.example"));
@@ -232,7 +221,7 @@ private slots:
         QVERIFY(!form->btnStart->isEnabled());
         QVERIFY(form->btnStop->isEnabled());
         QVERIFY(form->lblTempBlock->text().contains(QLatin1Char('.')));
-        snapshot(*form, QStringLiteral("TDeviceStatusForm"));
+        saveShot(*form, QStringLiteral("TDeviceStatusForm"));
         QVERIFY(QFile::exists(form->monitor().plotFilePath()));
 
         // Closing while plotting asks; No keeps the window.
