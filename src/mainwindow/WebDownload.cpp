@@ -15,6 +15,8 @@
 #include <QSslConfiguration>
 #include <QTimer>
 
+#include <algorithm>
+
 #ifdef Q_OS_LINUX
 #include <fcntl.h>
 #endif
@@ -300,9 +302,11 @@ bool WebCopy::Execute()
         quiet.restart();
         // Take the pieces as the network thread handed them over: while one piece is
         // buffered, a read of exactly its size takes it without a copy (readAll() copies
-        // every piece into a fresh array).
-        while (reply->bytesAvailable() > 0) {
-            const QByteArray data = reply->read(reply->bytesAvailable());
+        // every piece into a fresh array). The read that finds the buffer empty tells the
+        // network thread it may fetch more; a copying read that empties it does not, so
+        // the loop always ends with such a read.
+        for (;;) {
+            const QByteArray data = reply->read(std::max<qint64>(reply->bytesAvailable(), 1));
             if (data.isEmpty())
                 break;
             progress.received += data.size();
