@@ -23,6 +23,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <functional>
 
 using namespace duvo;
@@ -626,6 +627,41 @@ private slots:
         QVERIFY(!wc.Item.Success);
         QVERIFY(!notice.isEmpty());
         QCOMPARE(readAll(dir.filePath(QStringLiteral("f.bin"))), QByteArray("old"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("f.bin")});
+    }
+
+    // A body of many pieces, longer than the stretches that go to the disk ahead of the
+    // commit: the file holds every byte in order, and a transfer cut after some stretches
+    // went to the disk still leaves the old file as it was.
+    void largeBodyStreamsToTheFile_data()
+    {
+        QTest::addColumn<int>("sent");
+        QTest::newRow("whole") << -1;
+        QTest::newRow("cut after 10 MiB") << (10 << 20);
+    }
+    void largeBodyStreamsToTheFile()
+    {
+        QFETCH(int, sent);
+        QByteArray body(12 << 20, Qt::Uninitialized);
+        auto *words = reinterpret_cast<quint32 *>(body.data());
+        for (qsizetype i = 0; i < body.size() / 4; ++i)
+            words[i] = static_cast<quint32>(i) * 2654435761u;
+        FServer->putFile(QStringLiteral("/large/f.bin"), body);
+        FServer->setRules(sent < 0 ? QJsonObject{}
+                                   : QJsonObject{{QStringLiteral("/large/f.bin"), QJsonObject{{QStringLiteral("short"), sent}}}});
+        QTemporaryDir dir;
+        writeFile(dir.filePath(QStringLiteral("f.bin")), "old");
+        WebCopy wc;
+        wc.Item = {FServer->url(QStringLiteral("/large/f.bin")), dir.path(), QStringLiteral("f.bin"), false};
+        QCOMPARE(wc.Execute(), sent < 0);
+        const QByteArray got = readAll(dir.filePath(QStringLiteral("f.bin")));
+        if (sent < 0)
+            QVERIFY2(got == body, qPrintable(QStringLiteral("%1 bytes, first difference at %2")
+                                                 .arg(got.size())
+                                                 .arg(std::mismatch(got.begin(), got.end(), body.begin(), body.end()).first
+                                                      - got.begin())));
+        else
+            QCOMPARE(got, QByteArray("old"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("f.bin")});
     }
 
