@@ -11,6 +11,7 @@
 
 #include <filesystem>
 #include <system_error>
+#include <thread>
 
 namespace duvo {
 
@@ -54,6 +55,10 @@ BesideFile::~BesideFile()
 {
     if (!FCommitted)
         discard();
+    // Closed only now: a connection that locked the replaced file (POSIX locks belong to the
+    // process, and closing any descriptor of the file drops them) has finished with it.
+    if (FReplaced >= 0)
+        std::thread([fd = FReplaced] { ::close(fd); }).detach();
 }
 
 void BesideFile::discard()
@@ -81,6 +86,8 @@ bool BesideFile::commit(bool removeSqliteCompanions, QString *reason)
         return fail(QStringLiteral("the new file was not finished"));
     if (removeSqliteCompanions)
         RemoveSqliteCompanions(FTarget);
+    if (FReplaced < 0)
+        FReplaced = ::open(QFile::encodeName(FTarget).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     std::error_code ec;
     fs::rename(toPath(FPath), toPath(FTarget), ec);
     if (ec)
