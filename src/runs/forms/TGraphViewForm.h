@@ -8,6 +8,8 @@
 #include <QDialog>
 #include <QPointer>
 
+#include <future>
+#include <unordered_set>
 #include <vector>
 
 class QAction;
@@ -15,6 +17,7 @@ class QCheckBox;
 class QChart;
 class QChartView;
 class QDateTimeAxis;
+class QGraphicsItem;
 class QGraphicsLineItem;
 class QGraphicsSimpleTextItem;
 class QLabel;
@@ -36,7 +39,8 @@ public:
     TGraphViewForm(QWidget *owner, const QString &path);
     ~TGraphViewForm() override;
 
-    // Reads the plot file and shows the first page; runs once, when the window is first shown.
+    // Takes the plot file's points and shows the first page; runs once, when the window is first
+    // shown. The file is read on a worker from construction on, while the window is built.
     void FormShow();
 
     const std::vector<duvo::PlotPoint> &points() const { return FPoints; }
@@ -83,8 +87,10 @@ private:
     void buildWindow();
     void moveCursor(const QPointF &viewPosition);
     void hideCursor();
+    void cacheChartFrame();
 
     QString FPath;
+    std::future<std::vector<duvo::PlotPoint>> FReading;
     std::vector<duvo::PlotPoint> FPoints;
     std::vector<qreal> FShownTimes;  // axis times of the points on the current page
     duvo::PlotPaging FPaging;
@@ -92,4 +98,7 @@ private:
     bool FCentred = false;
     QGraphicsLineItem *FCursorLine = nullptr;
     QGraphicsSimpleTextItem *FCursorTip = nullptr;
+    // The items that draw Series1 (its line, points and marks): everything else in the chart
+    // is kept as a pixmap between pages.
+    std::unordered_set<const QGraphicsItem *> FSeriesItems;
 };
