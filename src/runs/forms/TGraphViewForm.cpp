@@ -18,6 +18,7 @@
 #include <QLineSeries>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPixmapCache>
 #include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
@@ -321,15 +322,22 @@ void TGraphViewForm::showPage(int page)
 // Between pages only the series and the time labels change: the background, plot area, grid
 // and axis lines are painted once into pixmaps and copied on every repaint. The series and the
 // texts draw straight into the view (a text item kept as a pixmap is not repainted reliably
-// when its axis lays it out again).
+// when its axis lays it out again). The pixmaps live in the shared pixmap cache: an item too
+// big to stay there (a very large window) is painted directly, as it would be redrawn into a
+// new pixmap on every repaint.
 void TGraphViewForm::cacheChartFrame()
 {
-    forEachDescendant(Chart1, [this](QGraphicsItem *item) {
+    const qreal ratio = Chart1View->devicePixelRatioF();
+    const qreal maxBytes = qreal(QPixmapCache::cacheLimit()) * 1024 / 2;
+    forEachDescendant(Chart1, [&](QGraphicsItem *item) {
         if (item == FCursorLine || item == FCursorTip || FSeriesItems.count(item)
             || dynamic_cast<QGraphicsTextItem *>(item))
             return;
-        if (item->cacheMode() != QGraphicsItem::DeviceCoordinateCache)
-            item->setCacheMode(QGraphicsItem::DeviceCoordinateCache);
+        const QRectF box = item->sceneBoundingRect();
+        const bool fits = (box.width() * ratio + 2) * (box.height() * ratio + 2) * 4 <= maxBytes;
+        const auto mode = fits ? QGraphicsItem::DeviceCoordinateCache : QGraphicsItem::NoCache;
+        if (item->cacheMode() != mode)
+            item->setCacheMode(mode);
     });
 }
 
