@@ -253,6 +253,7 @@ private slots:
         ScriptedPrompts prompts;
         TGraphViewForm form(nullptr, writePlot(dir, plotLines(500)));
         form.show();
+        QTest::mouseClick(form.btnNextPage, Qt::LeftButton);
         form.Chart1View->grab();
         const QString pdf = dir.filePath("chart.pdf");
         prompts.answerPath(pdf);

@@ -73,11 +73,6 @@ void forEachDescendant(QGraphicsItem *item, const F &f)
 
 TGraphViewForm::TGraphViewForm(QWidget *owner, const QString &path) : QDialog(owner), FPath(path)
 {
-    FReading = std::async(std::launch::async, [path] {
-        std::vector<PlotPoint> points;
-        ReadRunPlotFile(path, points);
-        return points;
-    });
     GraphViewForm = this;
     setObjectName(QStringLiteral("GraphViewForm"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
@@ -262,9 +257,10 @@ void TGraphViewForm::FormShow()
     if (FShown)
         return;
     FShown = true;
-    FPoints = FReading.get();
+    ReadRunPlotFile(FPath, FPoints);
     FPaging.setPointCount(qsizetype(FPoints.size()));
     showPage(0);
+    FOpened = true;
 }
 
 void TGraphViewForm::showPage(int page)
@@ -304,7 +300,11 @@ void TGraphViewForm::showPage(int page)
     }
     Series1->replace(shown);
     hideCursor();
-    cacheChartFrame();
+    // The window opens without making pixmaps; paging through the file uses them.
+    if (FOpened) {
+        FFrameCached = true;
+        cacheChartFrame();
+    }
 
     const int pages = FPaging.pageCount();
     {
@@ -327,6 +327,8 @@ void TGraphViewForm::showPage(int page)
 // new pixmap on every repaint.
 void TGraphViewForm::cacheChartFrame()
 {
+    if (!FFrameCached)
+        return;
     const qreal ratio = Chart1View->devicePixelRatioF();
     const qreal maxBytes = qreal(QPixmapCache::cacheLimit()) * 1024 / 2;
     forEachDescendant(Chart1, [&](QGraphicsItem *item) {

@@ -8,7 +8,6 @@
 #include <QDialog>
 #include <QPointer>
 
-#include <future>
 #include <unordered_set>
 #include <vector>
 
@@ -39,8 +38,7 @@ public:
     TGraphViewForm(QWidget *owner, const QString &path);
     ~TGraphViewForm() override;
 
-    // Takes the plot file's points and shows the first page; runs once, when the window is first
-    // shown. The file is read on a worker from construction on, while the window is built.
+    // Reads the plot file and shows the first page; runs once, when the window is first shown.
     void FormShow();
 
     const std::vector<duvo::PlotPoint> &points() const { return FPoints; }
@@ -90,11 +88,12 @@ private:
     void cacheChartFrame();
 
     QString FPath;
-    std::future<std::vector<duvo::PlotPoint>> FReading;
     std::vector<duvo::PlotPoint> FPoints;
     std::vector<qreal> FShownTimes;  // axis times of the points on the current page
     duvo::PlotPaging FPaging;
     bool FShown = false;
+    bool FOpened = false;       // the first page of the file has been shown
+    bool FFrameCached = false;  // the chart's frame is kept as pixmaps (from the first page move on)
     bool FCentred = false;
     QGraphicsLineItem *FCursorLine = nullptr;
     QGraphicsSimpleTextItem *FCursorTip = nullptr;
