@@ -19,6 +19,7 @@
 #include <memory>
 
 class CppSQLite3DB;
+struct sqlite3_stmt;
 
 namespace duvo {
 
@@ -61,9 +62,14 @@ public:
 
 private:
     bool insert(const char *sql);
+    bool insert(sqlite3_stmt *statement);
+    void finalizeStatements();
 
     QString FPath, FBuilding;
     std::unique_ptr<CppSQLite3DB> FDB;
+    // The row statements, prepared once per file.
+    sqlite3_stmt *FFolderInsert = nullptr;
+    sqlite3_stmt *FFileInsert = nullptr;
     int FFailedRows = 0;
 };
 
