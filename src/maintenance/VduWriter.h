@@ -64,12 +64,17 @@ private:
     bool insert(const char *sql);
     bool insert(sqlite3_stmt *statement);
     void finalizeStatements();
+    void closeSyncFd();
 
     QString FPath, FBuilding;
     std::unique_ptr<CppSQLite3DB> FDB;
     // The row statements, prepared once per file.
     sqlite3_stmt *FFolderInsert = nullptr;
     sqlite3_stmt *FFileInsert = nullptr;
+    // The new file, to start writing its pages out along the run.
+    static constexpr int WriteOutRows = 64;
+    int FSyncFd = -1;
+    int FRowsSinceWriteOut = 0;
     int FFailedRows = 0;
 };
 
