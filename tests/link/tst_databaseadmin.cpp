@@ -397,8 +397,7 @@ private slots:
         TDatabaseForm form;
         form.EnableDBBox1->click();
         form.show();
-        QDir().mkpath("/tmp/i14");
-        form.grab().save("/tmp/i14/TDatabaseForm.png");
+        saveShot(form, QStringLiteral("TDatabaseForm"));
     }
 };
 

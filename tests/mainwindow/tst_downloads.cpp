@@ -239,8 +239,7 @@ private slots:
         form.ListBox1->item(0)->setCheckState(Qt::Checked);
         QTest::mouseClick(form.btnOk, Qt::LeftButton);
         QCOMPARE(lines, (QStringList{QStringLiteral("a.svp"), QStringLiteral("c.svp")}));
-        if (qEnvironmentVariableIsSet("DUVO_SHOTS"))
-            form.grab().save(QStringLiteral("/tmp/i18/TWebSelectForm.png"));
+        saveShot(form, QStringLiteral("TWebSelectForm"));
     }
 
     void tenThousandEntriesFillQuickly()
@@ -699,8 +698,7 @@ private slots:
         wc.Item = {FServer->url(QStringLiteral("/none.bin")), dir.path(), QStringLiteral("none.bin"), false};
         QVERIFY(!wc.Execute());
         QVERIFY(form.lblNotice->text().startsWith(QStringLiteral("Download failed: HTTP 404")));
-        if (qEnvironmentVariableIsSet("DUVO_SHOTS"))
-            form.grab().save(QStringLiteral("/tmp/i18/Downloading.png"));
+        saveShot(form, QStringLiteral("Downloading"));
     }
 };
 

@@ -173,8 +173,7 @@ private slots:
         form.PointBox1->click();
         QVERIFY(form.Series1->pointsVisible());
         form.PPPSpinEdit1->setValue(40);
-        QDir().mkpath("/tmp/i14");
-        form.grab().save("/tmp/i14/TGraphViewForm.png");
+        saveShot(form, QStringLiteral("TGraphViewForm"));
     }
 
     void emptyAndGarbageFilesShowAnEmptyChart()
