@@ -55,7 +55,9 @@ public:
     int failedRows() const { return FFailedRows; }
 
     // Commits, syncs and renames the file over the chosen path; false (with a box) when that
-    // fails, and then the chosen path is as it was.
+    // fails, and then the chosen path is as it was. On the application's thread, pending
+    // events are processed while the file goes to the disk (a nested wait: call it directly
+    // or from a timer).
     bool Commit();
     // Rolls back and removes the new file.
     void Discard();
