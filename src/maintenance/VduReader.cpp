@@ -66,9 +66,10 @@ void openPackage(CppSQLite3DB &db, const QString &path, std::initializer_list<co
     db.OpenReadOnly(path);
     requireTables(db, tables);
     // A reader walks the file's rows more than once (its check, then row by row): one read
-    // transaction for the connection's life and a cache that holds a whole instrument's
-    // protocols keep each statement from locking, probing and reading the file again.
-    db.RunCommand("pragma cache_size = -16384;");
+    // transaction for the connection's life keeps each statement from locking and probing
+    // the file again. The rows are walked in order, so a small cache whose pages are reused
+    // serves them better than one that allocates every page of a whole instrument.
+    db.RunCommand("pragma cache_size = -256;");
     db.RunCommand("begin;");
 }
 
