@@ -11,6 +11,7 @@
 
 #include <filesystem>
 #include <system_error>
+#include <thread>
 
 namespace duvo {
 
@@ -39,7 +40,9 @@ bool syncPath(const QString &path, int flags)
     const int fd = ::open(name.constData(), flags | O_CLOEXEC);
     if (fd < 0)
         return false;
-    const bool ok = ::fsync(fd) == 0;
+    // A file needs its data and what finds it (size, blocks), not its access times: a file
+    // that was only read since its last flush costs nothing here.
+    const bool ok = ((flags & O_DIRECTORY) ? ::fsync(fd) : ::fdatasync(fd)) == 0;
     ::close(fd);
     return ok;
 }
@@ -52,6 +55,10 @@ BesideFile::~BesideFile()
 {
     if (!FCommitted)
         discard();
+    // Closed only now: a connection that locked the replaced file (POSIX locks belong to the
+    // process, and closing any descriptor of the file drops them) has finished with it.
+    if (FReplaced >= 0)
+        std::thread([fd = FReplaced] { ::close(fd); }).detach();
 }
 
 void BesideFile::discard()
@@ -79,6 +86,8 @@ bool BesideFile::commit(bool removeSqliteCompanions, QString *reason)
         return fail(QStringLiteral("the new file was not finished"));
     if (removeSqliteCompanions)
         RemoveSqliteCompanions(FTarget);
+    if (FReplaced < 0)
+        FReplaced = ::open(QFile::encodeName(FTarget).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     std::error_code ec;
     fs::rename(toPath(FPath), toPath(FTarget), ec);
     if (ec)

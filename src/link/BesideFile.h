@@ -35,6 +35,10 @@ private:
     QString FTarget;
     QString FPath;
     bool FCommitted = false;
+    // The file that was replaced, held open until this object goes: the system releases a
+    // large file's pages when its last reference goes, which takes a while, and that is left
+    // to a background thread instead of whoever waits for the copy.
+    int FReplaced = -1;
 };
 
 // Writes the file's data to the disk (fsync). False when it cannot be opened or flushed.

@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <initializer_list>
+#include <memory>
 #include <mutex>
 #include <utility>
 
@@ -318,10 +319,41 @@ void FindReplyError(const TiXmlNode *start, ReplyErrorScan &scan)
     }
 }
 
+namespace {
+
+// The last reply parsed on this thread. Every reply is read twice in a row (its status by
+// ReplyStatus, then its fields by the command's reader), and a protocol reply of a few
+// kilobytes costs more to parse than to exchange over the loopback: the second reading of the
+// same text takes the same document. Larger replies are parsed each time and not kept.
+constexpr size_t ParsedReplyKeptBytes = 256 * 1024;
+
+const TiXmlDocument &parsedReply(const std::string &reply, TiXmlDocument &own)
+{
+    if (reply.size() > ParsedReplyKeptBytes) {
+        ParseInstrumentXml(own, reply);
+        return own;
+    }
+    struct Kept {
+        std::string text;
+        std::unique_ptr<TiXmlDocument> doc;
+    };
+    thread_local Kept kept;
+    if (!kept.doc || kept.text != reply) {
+        kept.doc.reset();
+        auto doc = std::make_unique<TiXmlDocument>();
+        ParseInstrumentXml(*doc, reply);
+        kept.text = reply;
+        kept.doc = std::move(doc);
+    }
+    return *kept.doc;
+}
+
+} // namespace
+
 bool ScanReplyError(const std::string &reply, ReplyErrorScan &scan)
 {
-    TiXmlDocument doc;
-    ParseInstrumentXml(doc, reply);
+    TiXmlDocument own;
+    const TiXmlDocument &doc = parsedReply(reply, own);
     if (!doc.FirstChild())
         return false;
     FindReplyError(&doc, scan);
@@ -419,8 +451,8 @@ void GetParameter_Ret_Doc(const std::string &reply, std::string &value, bool &ok
 void GetProtocol_Ret_Doc(const std::string &reply, std::string &folder, std::string &file,
                          std::string &protocol, bool &ok)
 {
-    TiXmlDocument doc;
-    ParseInstrumentXml(doc, reply);
+    TiXmlDocument own;
+    const TiXmlDocument &doc = parsedReply(reply, own);
     FieldReader r(findPath(doc, {"CycleProtocol", "GetProtocol"}), ok);
     r.read("Folder", folder);
     r.read("File", file);
@@ -429,8 +461,8 @@ void GetProtocol_Ret_Doc(const std::string &reply, std::string &folder, std::str
 
 void LoadProtocol_Ret_Doc(const std::string &reply, std::string &folder, std::string &file, bool &ok)
 {
-    TiXmlDocument doc;
-    ParseInstrumentXml(doc, reply);
+    TiXmlDocument own;
+    const TiXmlDocument &doc = parsedReply(reply, own);
     FieldReader r(findPath(doc, {"CycleProtocol", "LoadProtocol"}), ok);
     r.read("Folder", folder);
     r.read("File", file);

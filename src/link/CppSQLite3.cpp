@@ -343,6 +343,11 @@ sqlite3_stmt *CppSQLite3DB::Compile(const char *sql)
     return statement;
 }
 
+void CppSQLite3DB::RestartStatementClock()
+{
+    FDeadlineMs = steadyMs() + FStatementMs;
+}
+
 int CppSQLite3DB::RunCommand(const char *sql)
 {
     CheckOpen();

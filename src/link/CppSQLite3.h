@@ -126,6 +126,9 @@ public:
 
     void CheckOpen();
     sqlite3_stmt *Compile(const char *sql);
+    // Starts the time bound of OpenReadOnly afresh for a compiled statement that is stepped
+    // again (RunCommand, RunQuery and Compile start it themselves).
+    void RestartStatementClock();
 
 private:
     static int ProgressCheck(void *self);

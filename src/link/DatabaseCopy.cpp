@@ -25,7 +25,7 @@ std::mutex g_hookLock;
 std::function<bool(qint64, qint64)> g_hook;
 qint64 g_chunk = 0;
 
-constexpr qint64 kDefaultChunk = qint64(64) << 20;
+constexpr qint64 kDefaultChunk = qint64(16) << 20;
 
 struct Fd {
     int fd = -1;
@@ -42,7 +42,7 @@ QString errnoText()
 }
 
 // Copies the bytes of source into dest (created or truncated), chunk by chunk, in the kernel
-// where it can.
+// where it can. The caller flushes dest before it relies on it.
 bool copyBytes(const QString &source, const QString &dest, QString *reason)
 {
     std::function<bool(qint64, qint64)> hook;
@@ -118,10 +118,94 @@ bool copyBytes(const QString &source, const QString &dest, QString *reason)
             }
             done += n;
         }
+        // Start writing this chunk to the disk now: the flush before the rename then waits
+        // for what is left, and the disk works while the copy is checked.
+        ::sync_file_range(out.fd, copied, done, SYNC_FILE_RANGE_WRITE);
         copied += done;
     }
-    if (::fsync(out.fd) != 0) {
-        *reason = QStringLiteral("Cannot write %1 to the disk: %2").arg(dest, errnoText());
+    // The flush to the disk is BesideFile::commit's, before the rename.
+    return true;
+}
+
+quint32 bigEndian(const unsigned char *p, int bytes)
+{
+    quint32 v = 0;
+    for (int i = 0; i < bytes; ++i)
+        v = (v << 8) | p[i];
+    return v;
+}
+
+// Reads the 100-byte header of an SQLite file and checks that the file holds exactly the
+// pages the header counts: a cut-off file, one with bytes appended or one that is no SQLite
+// file at all fails here without reading the rest of it.
+bool wholeDatabaseFile(const QString &path, QString *reason)
+{
+    Fd f;
+    f.fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    struct stat st {};
+    unsigned char h[100];
+    if (f.fd < 0 || ::fstat(f.fd, &st) != 0 || st.st_size < qint64(sizeof h)
+        || ::pread(f.fd, h, sizeof h, 0) != ssize_t(sizeof h) || std::memcmp(h, "SQLite format 3", 16) != 0) {
+        *reason = QStringLiteral("The file is no database.");
+        return false;
+    }
+    // Page size 1 stands for 65536; the format versions are 1 (rollback journal) or 2 (WAL).
+    const quint32 pageSize = bigEndian(h + 16, 2) == 1 ? 65536u : bigEndian(h + 16, 2);
+    const bool pageSizeOk = pageSize >= 512 && pageSize <= 65536 && (pageSize & (pageSize - 1)) == 0;
+    if (!pageSizeOk || h[18] < 1 || h[18] > 2 || h[19] < 1 || h[19] > 2) {
+        *reason = QStringLiteral("The database file is damaged.");
+        return false;
+    }
+    // The page count in the header is valid only when the writer that last changed the file
+    // also stamped it (every engine since 2010 does); older files are checked for whole pages.
+    const bool countValid = bigEndian(h + 24, 4) == bigEndian(h + 92, 4) && bigEndian(h + 28, 4) != 0;
+    const bool sizeOk = countValid ? qint64(bigEndian(h + 28, 4)) * pageSize == st.st_size
+                                   : st.st_size % pageSize == 0;
+    if (!sizeOk) {
+        *reason = QStringLiteral("The database file is incomplete.");
+        return false;
+    }
+    return true;
+}
+
+// True when the database file is in write-ahead-log mode: its newest pages may be in the
+// "-wal" file beside it, and a checkpoint may write the file itself under a reader.
+bool inWalMode(const QString &path)
+{
+    Fd f;
+    f.fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    unsigned char h[20];
+    return f.fd >= 0 && ::pread(f.fd, h, sizeof h, 0) == ssize_t(sizeof h) && h[18] == 2;
+}
+
+// Copies a database through the engine, page by page from one read transaction: the copy
+// holds every committed page, wherever the source keeps it.
+bool engineCopy(const QString &source, const QString &dest, QString *reason)
+{
+    sqlite3 *from = nullptr;
+    sqlite3 *to = nullptr;
+    int rc = sqlite3_open_v2(QFile::encodeName(source).constData(), &from, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_open_v2(QFile::encodeName(dest).constData(), &to, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                             nullptr);
+    if (rc == SQLITE_OK) {
+        sqlite3_busy_timeout(from, 5000);
+        sqlite3_backup *b = sqlite3_backup_init(to, "main", from, "main");
+        rc = b ? sqlite3_backup_step(b, -1) : sqlite3_errcode(to);
+        if (b) {
+            const int finish = sqlite3_backup_finish(b);
+            if (rc == SQLITE_DONE)
+                rc = finish;
+        }
+        // The copy is one file with a rollback journal, like every file this program makes:
+        // nothing of it may stay in a "-wal" file beside it.
+        if (rc == SQLITE_OK)
+            rc = sqlite3_exec(to, "pragma journal_mode = delete;", nullptr, nullptr, nullptr);
+    }
+    sqlite3_close_v2(to);
+    sqlite3_close_v2(from);
+    if (rc != SQLITE_OK && rc != SQLITE_DONE) {
+        *reason = QStringLiteral("The database could not be read (SQLite code %1).").arg(rc);
         return false;
     }
     return true;
@@ -138,6 +222,11 @@ bool IsMainDatabase(const QString &path, bool fullCheck, QString *reason)
     };
     if (!QFileInfo(path).isFile())
         return fail(QStringLiteral("The file %1 does not exist.").arg(path));
+    {
+        QString why;
+        if (!wholeDatabaseFile(path, &why))
+            return fail(why);
+    }
     sqlite3 *db = nullptr;
     const QByteArray name = QFile::encodeName(path);
     int rc = sqlite3_open_v2(name.constData(), &db, SQLITE_OPEN_READONLY, nullptr);
@@ -181,13 +270,17 @@ DatabaseCopyResult BackupDatabase(const QString &source, const QString &target)
         return r;
     }
     BesideFile copy(target);
+    bool wal = false;
     try {
         // The read transaction keeps writers out until the copy is complete.
         CppSQLite3DB db;
         db.OpenFile(source);
         db.RunCommand("begin transaction;");
         db.RunScalar("select count(*) from sqlite_master;");
-        const bool copied = copyBytes(source, copy.path(), &r.reason);
+        // Under the read lock the file cannot change its journal mode. In WAL mode writers
+        // are not kept out and the file alone is not the database: the engine copies it.
+        wal = inWalMode(source);
+        const bool copied = wal || copyBytes(source, copy.path(), &r.reason);
         db.RunCommand("commit transaction;");
         db.CloseFile();
         if (!copied)
@@ -196,7 +289,12 @@ DatabaseCopyResult BackupDatabase(const QString &source, const QString &target)
         r.reason = QStringLiteral("The database could not be read (SQLite code %1).").arg(e.ErrorCode());
         return r;
     }
-    if (!IsMainDatabase(copy.path(), true, &r.reason))
+    if (wal && !engineCopy(source, copy.path(), &r.reason))
+        return r;
+    // The copy was taken from one consistent state of the source and every byte of it was
+    // written (commit flushes it); what is left to prove is that it is whole and of the right
+    // kind. Checking every page again would take longer than the copy itself.
+    if (!IsMainDatabase(copy.path(), false, &r.reason))
         return r;
     if (!copy.commit(false, &r.reason))
         return r;
@@ -219,6 +317,11 @@ DatabaseCopyResult RestoreDatabase(const QString &backup, const QString &live)
     // The bytes that go live are the ones checked.
     if (!IsMainDatabase(copy.path(), true, &r.reason))
         return r;
+    // On the disk before the live file is locked, so that the lock is held for the rename only.
+    if (!SyncFile(copy.path())) {
+        r.reason = QStringLiteral("Cannot write %1 to the disk.").arg(copy.path());
+        return r;
+    }
     try {
         // Nobody may be reading or writing the live file while it is replaced: the exclusive
         // lock is held across the rename.

@@ -34,6 +34,7 @@ bool RunCloneCopy(DeviceFileOperations &ops, const std::string &sourceIp, const 
                   WholeInstrumentJob &job)
 {
     auto stopped = [&] { return job.cancelled() || ops.client().aborted(); };
+    StepYield yieldStep(job);
     job.setAction(QStringLiteral("creating folders..."));
     int i = 0;
     for (const VLCLONEFOLDERS_T &f : folders) {
@@ -55,7 +56,7 @@ bool RunCloneCopy(DeviceFileOperations &ops, const std::string &sourceIp, const 
             || stopped())
             return false;
         job.setAction(QStringLiteral("retrieving ") + QString::fromStdString(f.filename));
-        job.yield();
+        yieldStep();
         if (!FetchCheckedProtocol(ops, sourceIp, f.foldername, f.filename)) {
             if (stopped())
                 return false;
@@ -63,19 +64,19 @@ bool RunCloneCopy(DeviceFileOperations &ops, const std::string &sourceIp, const 
                 continue;
             return false;
         }
-        if (!job.yield() || stopped()) {
+        if (!yieldStep() || stopped()) {
             ops.fetchedProtocol().release();
             return false;
         }
         job.setAction(QStringLiteral("copying ") + QString::fromStdString(f.filename));
-        job.yield();
+        yieldStep();
         const int loaded = ops.LoadProtocolToDevice(targetIp);
         ops.fetchedProtocol().release();
         if (stopped())
             return false;
         if (!loaded && !job.askContinue(QStringLiteral("There was an error copying ") + path(f.foldername, f.filename)))
             return false;
-        if (!job.yield() || stopped())
+        if (!yieldStep() || stopped())
             return false;
     }
     return true;

@@ -9,7 +9,31 @@
 #include "common/WholeInstrumentJob.h"
 #include "protocols/DeviceFileOperations.h"
 
+#include <QElapsedTimer>
+
 namespace duvo {
+
+// The yields a copy makes between the actions of one step (after "retrieving ...", after the
+// fetch, after the write): each step's beginStep() lets events through anyway, so these do
+// only once PaintIntervalMs has passed since the last one they let through; the action texts
+// still change on every step, and a window repaints them at a pace a user can read. In
+// between, they answer from the cancel flag alone.
+class StepYield {
+public:
+    static constexpr int PaintIntervalMs = 30;
+    explicit StepYield(WholeInstrumentJob &job) : FJob(job) {}
+    bool operator()()
+    {
+        if (FLast.isValid() && FLast.elapsed() < PaintIntervalMs)
+            return !FJob.cancelled();
+        FLast.start();
+        return FJob.yield();
+    }
+
+private:
+    WholeInstrumentJob &FJob;
+    QElapsedTimer FLast;
+};
 
 // FetchProtocol, then the reply's folder and file names must be plain instrument names (the
 // secure mark of the folder is cut); a reply naming anything else counts as a failed fetch

@@ -12,6 +12,7 @@
 
 #include <cmath>
 #include <map>
+#include <memory>
 
 namespace duvo {
 
@@ -64,6 +65,12 @@ void openPackage(CppSQLite3DB &db, const QString &path, std::initializer_list<co
 {
     db.OpenReadOnly(path);
     requireTables(db, tables);
+    // A reader walks the file's rows more than once (its check, then row by row): one read
+    // transaction for the connection's life keeps each statement from locking and probing
+    // the file again. The rows are walked in order, so a small cache whose pages are reused
+    // serves them better than one that allocates every page of a whole instrument.
+    db.RunCommand("pragma cache_size = -256;");
+    db.RunCommand("begin;");
 }
 
 std::string columnBytes(CppSQLite3Query &q, int index)
@@ -96,7 +103,8 @@ struct FileRow {
 // The folder rows, checked; at most MaxPackageFolders.
 std::vector<FolderRow> readFolders(CppSQLite3DB &db)
 {
-    if (db.RunScalar("select count(folderid) from vfolder_tbl;") < 1)
+    // Whether any row has a folderid (count(folderid) >= 1, without walking every row).
+    if (db.RunScalar("select exists (select 1 from vfolder_tbl where folderid is not null);") < 1)
         notFound();
     std::vector<FolderRow> rows;
     CppSQLite3Query q = db.RunQuery("select foldername, password, secure from vfolder_tbl order by rowid limit 41;");
@@ -120,7 +128,7 @@ std::vector<FolderRow> readFolders(CppSQLite3DB &db)
 // The file rows without their protocols, checked.
 std::vector<FileRow> readFiles(CppSQLite3DB &db)
 {
-    if (db.RunScalar("select count(fileid) from vfile_tbl;") < 1)
+    if (db.RunScalar("select exists (select 1 from vfile_tbl where fileid is not null);") < 1)
         notFound();
     std::vector<FileRow> rows;
     std::map<std::string, int> perFolder;
@@ -152,19 +160,45 @@ std::vector<FileRow> readFiles(CppSQLite3DB &db)
     return rows;
 }
 
-std::string readProtocol(CppSQLite3DB &db, sqlite3_int64 rowid)
-{
-    CppSQLite3Buffer sql;
-    sql.Format("select protocol from vfile_tbl where rowid=%lld;", static_cast<long long>(rowid));
-    CppSQLite3Query q = db.RunQuery(sql);
-    if (q.AtEnd())
-        return {};
-    requireType(q, 0, {SQLITE_TEXT, SQLITE_NULL});
-    std::string text = columnBytes(q, 0);
-    if (text.size() > size_t(MaxPackageProtocolBytes))
-        throw CppSQLite3Exception(SQLITE_TOOBIG, "protocol too big");
-    return text;
-}
+// The protocol of one file row, by its rowid, through one statement prepared for the whole
+// run of a reader.
+class ProtocolReader {
+public:
+    explicit ProtocolReader(CppSQLite3DB &db)
+        : FStatement(db.Compile("select protocol from vfile_tbl where rowid=?;"))
+    {
+    }
+    ~ProtocolReader() { sqlite3_finalize(FStatement); }
+    ProtocolReader(const ProtocolReader &) = delete;
+    ProtocolReader &operator=(const ProtocolReader &) = delete;
+
+    std::string read(CppSQLite3DB &db, sqlite3_int64 rowid)
+    {
+        // Each read is a statement of its own for the time bound.
+        db.RestartStatementClock();
+        sqlite3_reset(FStatement);
+        sqlite3_bind_int64(FStatement, 1, rowid);
+        const int rc = sqlite3_step(FStatement);
+        if (rc == SQLITE_DONE)
+            return {};
+        if (rc != SQLITE_ROW) {
+            const int code = sqlite3_reset(FStatement);
+            throw CppSQLite3Exception(code != SQLITE_OK ? code : rc, nullptr);
+        }
+        const int type = sqlite3_column_type(FStatement, 0);
+        if (type != SQLITE_TEXT && type != SQLITE_NULL)
+            throw CppSQLite3Exception(SQLITE_MISMATCH, "wrong type");
+        const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(FStatement, 0));
+        std::string protocol = text ? std::string(text) : std::string();
+        sqlite3_reset(FStatement);
+        if (protocol.size() > size_t(MaxPackageProtocolBytes))
+            throw CppSQLite3Exception(SQLITE_TOOBIG, "protocol too big");
+        return protocol;
+    }
+
+private:
+    sqlite3_stmt *FStatement;
+};
 
 void sqliteBox(const CppSQLite3Exception &e)
 {
@@ -242,8 +276,8 @@ PackageCheck CheckPackage(const QString &path)
         readFolders(db);
         phase = PackageCheck::FilesFailed;
         requireTables(db, {"vfile_tbl"});
-        for (const FileRow &r : readFiles(db))
-            readProtocol(db, r.rowid);
+        // Reads every protocol whole (its type and its length in bytes) besides the names.
+        readFiles(db);
         return true;
     });
     return ok ? PackageCheck::Ok : phase;
@@ -290,6 +324,12 @@ bool CopyPackageFiles(const QString &path, DeviceFileOperations &ops, const std:
             return true;
         }))
         return false;
+    std::unique_ptr<ProtocolReader> reader;
+    if (!guarded([&] {
+            reader = std::make_unique<ProtocolReader>(db);
+            return true;
+        }))
+        return false;
     int n = 0;
     for (const FileRow &r : rows) {
         if (job.cancelled() || ops.client().aborted())
@@ -299,7 +339,7 @@ bool CopyPackageFiles(const QString &path, DeviceFileOperations &ops, const std:
             break;
         std::string protocol;
         if (!guarded([&] {
-                protocol = readProtocol(db, r.rowid);
+                protocol = reader->read(db, r.rowid);
                 return true;
             }))
             return false;
@@ -337,7 +377,7 @@ bool ReadPackageProtocol(const QString &path, std::string &protocol, const std::
         // The rows are checked as a whole first; then the first row with these names.
         for (const FileRow &r : readFiles(db))
             if (r.foldername == folder && r.filename == file) {
-                protocol = readProtocol(db, r.rowid);
+                protocol = ProtocolReader(db).read(db, r.rowid);
                 break;
             }
         return true;

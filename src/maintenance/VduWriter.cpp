@@ -5,16 +5,24 @@
 #include "link/DatabaseFiles.h"
 #include "maintenance/CloneCopy.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
+#include <QThread>
+
+#include <sqlite3.h>
 
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
+#include <thread>
 
 namespace duvo {
 
@@ -41,6 +49,43 @@ void removeWithCompanions(const QString &path)
 {
     for (const char *suffix : {"", "-journal", "-wal", "-shm"})
         QFile::remove(path + QLatin1String(suffix));
+}
+
+// Runs work on a thread of its own and returns its result; on the application's thread,
+// pending events are processed while it runs.
+template <typename Work>
+auto WhilePumping(Work &&work) -> decltype(work())
+{
+    using Result = decltype(work());
+    std::mutex lock;
+    std::condition_variable ended;
+    bool done = false;
+    Result result{};
+    std::thread worker([&] {
+        const Result r = work();
+        {
+            const std::lock_guard<std::mutex> hold(lock);
+            result = r;
+            done = true;
+        }
+        ended.notify_one();
+    });
+    const QCoreApplication *app = QCoreApplication::instance();
+    const bool pump = app && QThread::currentThread() == app->thread();
+    std::unique_lock<std::mutex> hold(lock);
+    while (!done) {
+        if (pump) {
+            hold.unlock();
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+            hold.lock();
+            if (done)
+                break;
+        }
+        ended.wait_for(hold, std::chrono::milliseconds(5));
+    }
+    hold.unlock();
+    worker.join();
+    return result;
 }
 
 } // namespace
@@ -75,15 +120,38 @@ bool VduWriter::Begin(const QString &path)
         building = reserve.fileName();
     }
     QFile::remove(building);
-    if (!CreateVirtualDataFile(building)) {
+    FDB = std::make_unique<CppSQLite3DB>();
+    try {
+        // The new, empty file of its kind (a failure here reads as one of file creation).
+        FDB->OpenFile(building);
+        // The new file only takes the chosen name once it is whole and synced (Commit), so
+        // nothing needs syncing while it is built: a run that ends early removes it. The
+        // journal stays a file, so a file removed under the run fails its writes.
+        FDB->RunCommand("pragma synchronous = off;");
+        // A small cache: the new pages go out to the file along the run (none of them needs
+        // a journal entry) and their memory is reused, instead of every page of a whole
+        // instrument being allocated and then written at once by the commit.
+        FDB->RunCommand("pragma cache_size = -256;");
+        // Outside the transaction: inside one the engine ignores it.
+        FDB->RunCommand("pragma auto_vacuum = 1;");
+        for (const char *statement : VirtualDataFileStatements())
+            FDB->RunCommand(statement);
+    } catch (const CppSQLite3Exception &e) {
+        FDB.reset();
         removeWithCompanions(building);
+        Prompts::message(QStringLiteral("SQLite exception: ") + QString::number(e.ErrorCode()),
+                         QStringLiteral("Error"), Ok, PromptIcon::Warning);
         return false;
     }
     try {
-        FDB = std::make_unique<CppSQLite3DB>();
-        FDB->OpenFile(building);
         FDB->RunCommand("begin exclusive transaction;");
+        FSyncFd = ::open(QFile::encodeName(building).constData(), O_RDONLY | O_CLOEXEC);
+        FRowsSinceWriteOut = 0;
+        FFolderInsert = FDB->Compile("insert into vfolder_tbl (foldername,password,secure) values (?,?,?);");
+        FFileInsert = FDB->Compile(
+            "insert into vfile_tbl (foldername,filename,protocol,protocolsize) values (?,?,?,?);");
     } catch (const CppSQLite3Exception &e) {
+        finalizeStatements();
         FDB.reset();
         removeWithCompanions(building);
         sqliteBox(e);
@@ -92,6 +160,22 @@ bool VduWriter::Begin(const QString &path)
     FPath = target.absoluteFilePath();
     FBuilding = building;
     return true;
+}
+
+void VduWriter::closeSyncFd()
+{
+    if (FSyncFd >= 0)
+        ::close(FSyncFd);
+    FSyncFd = -1;
+}
+
+void VduWriter::finalizeStatements()
+{
+    for (sqlite3_stmt **statement : {&FFolderInsert, &FFileInsert}) {
+        if (*statement)
+            sqlite3_finalize(*statement);
+        *statement = nullptr;
+    }
 }
 
 bool VduWriter::insert(const char *sql)
@@ -110,6 +194,24 @@ bool VduWriter::insert(const char *sql)
     }
 }
 
+bool VduWriter::insert(sqlite3_stmt *statement)
+{
+    // The statement is bound by the caller; it is reset (and its texts released) whatever
+    // the outcome, ready for the next row.
+    if (!FDB || !statement) {
+        ++FFailedRows;
+        return false;
+    }
+    const int rc = sqlite3_step(statement);
+    sqlite3_reset(statement);
+    sqlite3_clear_bindings(statement);
+    if (rc == SQLITE_DONE)
+        return true;
+    ++FFailedRows;
+    sqliteBox(CppSQLite3Exception(rc, nullptr));
+    return false;
+}
+
 bool VduWriter::WritePackageInfo(const QString &userName, const QString &description, const PackageSource &source,
                                  int totalFolders, int totalFiles)
 {
@@ -125,22 +227,34 @@ bool VduWriter::WritePackageInfo(const QString &userName, const QString &descrip
 
 bool VduWriter::WritePackageFolder(const std::string &name, const std::string &password, int secure)
 {
-    CppSQLite3Buffer sql;
-    sql.Format("insert into vfolder_tbl (foldername,password,secure) values (%Q,%Q,%d);", name.c_str(),
-               password.c_str(), secure);
-    return insert(sql);
+    if (FFolderInsert) {
+        // Texts up to their first NUL, as they have always been stored.
+        sqlite3_bind_text(FFolderInsert, 1, name.c_str(), -1, SQLITE_STATIC);
+        sqlite3_bind_text(FFolderInsert, 2, password.c_str(), -1, SQLITE_STATIC);
+        sqlite3_bind_int(FFolderInsert, 3, secure);
+    }
+    return insert(FFolderInsert);
 }
 
 bool VduWriter::WritePackageFile(FetchedProtocol &fetched)
 {
     if (!fetched.held())
         return false;
-    CppSQLite3Buffer sql;
-    sql.Format("insert into vfile_tbl (foldername,filename,protocol,protocolsize) values (%Q,%Q,%Q,%d);",
-               fetched.Folder.c_str(), fetched.File.c_str(), fetched.Protocol->c_str(), fetched.Size);
-    if (!insert(sql))
+    if (FFileInsert) {
+        sqlite3_bind_text(FFileInsert, 1, fetched.Folder.c_str(), -1, SQLITE_STATIC);
+        sqlite3_bind_text(FFileInsert, 2, fetched.File.c_str(), -1, SQLITE_STATIC);
+        sqlite3_bind_text(FFileInsert, 3, fetched.Protocol->c_str(), -1, SQLITE_STATIC);
+        sqlite3_bind_int(FFileInsert, 4, fetched.Size);
+    }
+    if (!insert(FFileInsert))
         return false;
     fetched.release();
+    // The rows written so far start out to the disk while the run goes on, so the sync at the
+    // end waits for little more than the last of them.
+    if (FSyncFd >= 0 && ++FRowsSinceWriteOut >= WriteOutRows) {
+        FRowsSinceWriteOut = 0;
+        ::sync_file_range(FSyncFd, 0, 0, SYNC_FILE_RANGE_WRITE);
+    }
     return true;
 }
 
@@ -148,29 +262,48 @@ bool VduWriter::Commit()
 {
     if (!FDB)
         return false;
-    try {
-        FDB->RunCommand("commit transaction;");
-        FDB->CloseFile();
-    } catch (const CppSQLite3Exception &e) {
-        sqliteBox(e);
+    finalizeStatements();
+    closeSyncFd();
+    // The commit writes the whole file and the sync waits for the disk, which a busy machine
+    // can make take long: both run on a thread of their own while the window goes on
+    // repainting and its timers run.
+    enum class Step { Done, SqliteFailed, SyncOrRenameFailed };
+    int sqliteCode = 0;
+    const QByteArray from = QFile::encodeName(FBuilding), to = QFile::encodeName(FPath);
+    const QString folder = QFileInfo(FPath).absolutePath();
+    const Step step = WhilePumping([&] {
+        try {
+            FDB->RunCommand("commit transaction;");
+            FDB->CloseFile();
+        } catch (const CppSQLite3Exception &e) {
+            sqliteCode = e.ErrorCode();
+            return Step::SqliteFailed;
+        }
+        if (!syncPath(FBuilding, false) || std::rename(from.constData(), to.constData()) != 0)
+            return Step::SyncOrRenameFailed;
+        syncPath(folder, true);
+        return Step::Done;
+    });
+    if (step == Step::SqliteFailed) {
+        sqliteBox(CppSQLite3Exception(sqliteCode, nullptr));
         Discard();
         return false;
     }
     FDB.reset();
-    const QByteArray from = QFile::encodeName(FBuilding), to = QFile::encodeName(FPath);
-    if (!syncPath(FBuilding, false) || std::rename(from.constData(), to.constData()) != 0) {
+    if (step == Step::SyncOrRenameFailed) {
         Prompts::message(QStringLiteral("Error during virtual Duvo file creation!"), QStringLiteral("Creation Error"),
                          Ok, PromptIcon::Error);
         Discard();
         return false;
     }
-    syncPath(QFileInfo(FPath).absolutePath(), true);
     FBuilding.clear();
     return true;
 }
 
 void VduWriter::Discard()
 {
+    finalizeStatements();
+    closeSyncFd();
     if (FDB) {
         try {
             FDB->RunCommand("rollback transaction;");
@@ -190,6 +323,7 @@ bool CopyDeviceToPackage(VduWriter &writer, DeviceFileOperations &ops, const std
 {
     complete = false;
     auto stopped = [&] { return job.cancelled() || ops.client().aborted(); };
+    StepYield yieldStep(job);
     job.setAction(QStringLiteral("creating virtual folders..."));
     int i = 0;
     for (const VLCLONEFOLDERS_T &f : listing.folders) {
@@ -212,7 +346,7 @@ bool CopyDeviceToPackage(VduWriter &writer, DeviceFileOperations &ops, const std
             || stopped())
             return false;
         job.setAction(QStringLiteral("retrieving ") + QString::fromStdString(f.filename));
-        job.yield();
+        yieldStep();
         if (!FetchCheckedProtocol(ops, sourceIp, f.foldername, f.filename)) {
             if (stopped())
                 return false;
@@ -220,14 +354,14 @@ bool CopyDeviceToPackage(VduWriter &writer, DeviceFileOperations &ops, const std
                 continue;
             return false;
         }
-        if (!job.yield() || stopped()) {
+        if (!yieldStep() || stopped()) {
             ops.fetchedProtocol().release();
             return false;
         }
         job.setAction(QStringLiteral("copying virtual ") + QString::fromStdString(f.filename));
-        job.yield();
+        yieldStep();
         if (writer.WritePackageFile(ops.fetchedProtocol())) {
-            if (!job.yield() || stopped())
+            if (!yieldStep() || stopped())
                 return false;
             continue;
         }

@@ -19,6 +19,7 @@
 #include <memory>
 
 class CppSQLite3DB;
+struct sqlite3_stmt;
 
 namespace duvo {
 
@@ -54,16 +55,28 @@ public:
     int failedRows() const { return FFailedRows; }
 
     // Commits, syncs and renames the file over the chosen path; false (with a box) when that
-    // fails, and then the chosen path is as it was.
+    // fails, and then the chosen path is as it was. On the application's thread, pending
+    // events are processed while the file goes to the disk (a nested wait: call it directly
+    // or from a timer).
     bool Commit();
     // Rolls back and removes the new file.
     void Discard();
 
 private:
     bool insert(const char *sql);
+    bool insert(sqlite3_stmt *statement);
+    void finalizeStatements();
+    void closeSyncFd();
 
     QString FPath, FBuilding;
     std::unique_ptr<CppSQLite3DB> FDB;
+    // The row statements, prepared once per file.
+    sqlite3_stmt *FFolderInsert = nullptr;
+    sqlite3_stmt *FFileInsert = nullptr;
+    // The new file, to start writing its pages out along the run.
+    static constexpr int WriteOutRows = 64;
+    int FSyncFd = -1;
+    int FRowsSinceWriteOut = 0;
     int FFailedRows = 0;
 };
 

@@ -15,12 +15,40 @@
 #include <QSslConfiguration>
 #include <QTimer>
 
+#include <algorithm>
+
+#ifdef Q_OS_LINUX
+#include <fcntl.h>
+#endif
+
 namespace duvo {
 
 namespace {
 
 // The host of our download server; each address can be moved by its variable.
 const char kServer[] = "http://www.velmorlab.com";
+
+// commit() flushes the whole file to the disk before it renames it. Writing back each
+// finished stretch while the rest still arrives lets the disk work beside the network, so
+// that flush only waits for the last stretch.
+constexpr qint64 kWriteBackStep = 8 << 20;
+
+// Starts writing the file's bytes [from, to) to the disk without waiting for it; returns
+// where the next stretch begins.
+qint64 startWriteBack(QSaveFile &file, qint64 from, qint64 to)
+{
+#ifdef Q_OS_LINUX
+    // Bytes still in the file object's own buffer are not in the file yet.
+    if (!file.flush())
+        return from;
+    // Only a hint: a file system that cannot do it writes everything at commit().
+    ::sync_file_range(file.handle(), from, to - from, SYNC_FILE_RANGE_WRITE);
+#else
+    Q_UNUSED(file);
+    Q_UNUSED(from);
+#endif
+    return to;
+}
 
 // A base address loses its trailing '/', so base + "/" + name has one separator.
 QString fromEnvironment(const char *variable, const QString &fallback, bool isBase = true)
@@ -208,6 +236,7 @@ bool WebCopy::Execute()
     // The body goes to disk as it comes: the manager keeps at most this much in memory and
     // stops reading the socket while it is full.
     reply->setReadBufferSize(1 << 20);
+    qint64 handedToDisk = 0;  // the file's bytes before this are on their way to the disk
     QEventLoop loop;
     // One ticking timer checks the time since the last sign of life and Abort() from a
     // handler further up the stack; data only restarts a clock (cheap per piece).
@@ -266,19 +295,32 @@ bool WebCopy::Execute()
         progress.total = contentLength;
     });
     connect(reply, &QNetworkReply::readyRead, &loop, [&] {
-        const QByteArray data = reply->readAll();
-        if (!failure.isEmpty() || !accepted)
+        if (!failure.isEmpty() || !accepted) {
+            reply->readAll();
             return;
+        }
         quiet.restart();
-        progress.received += data.size();
-        if (MaxBytes >= 0 && progress.received > MaxBytes) {
-            stop(QStringLiteral("The file is larger than %1 bytes").arg(MaxBytes));
-            return;
+        // Take the pieces as the network thread handed them over: while one piece is
+        // buffered, a read of exactly its size takes it without a copy (readAll() copies
+        // every piece into a fresh array). The read that finds the buffer empty tells the
+        // network thread it may fetch more; a copying read that empties it does not, so
+        // the loop always ends with such a read.
+        for (;;) {
+            const QByteArray data = reply->read(std::max<qint64>(reply->bytesAvailable(), 1));
+            if (data.isEmpty())
+                break;
+            progress.received += data.size();
+            if (MaxBytes >= 0 && progress.received > MaxBytes) {
+                stop(QStringLiteral("The file is larger than %1 bytes").arg(MaxBytes));
+                return;
+            }
+            if (file.write(data) != data.size()) {
+                stop(QStringLiteral("Cannot write ") + target + QStringLiteral(": ") + file.errorString());
+                return;
+            }
         }
-        if (file.write(data) != data.size()) {
-            stop(QStringLiteral("Cannot write ") + target + QStringLiteral(": ") + file.errorString());
-            return;
-        }
+        if (progress.received - handedToDisk >= kWriteBackStep)
+            handedToDisk = startWriteBack(file, handedToDisk, progress.received);
         const qint64 now = clock.elapsed();
         if (now - lastReport >= 100) {
             lastReport = now;

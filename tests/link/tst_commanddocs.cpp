@@ -335,6 +335,44 @@ private slots:
         QVERIFY(!ok);
     }
 
+    // A reply's status and then its fields are read from one parsed document: the next reply,
+    // even one of the same length, must be read afresh, and so must a reply too large to keep.
+    void statusThenFieldsReadEachReplyAfresh()
+    {
+        const std::string first = reply("CycleProtocol", "GetProtocol",
+                                        "<Folder>DATA</Folder><File>PCR1</File><Protocol>one</Protocol>");
+        const std::string second = reply("CycleProtocol", "GetProtocol",
+                                         "<Folder>TEST</Folder><File>PCR2</File><Protocol>two</Protocol>");
+        QCOMPARE(first.size(), second.size());
+        std::string message, folder, file, protocol;
+        bool ok = false;
+        QCOMPARE(ReplyStatus(first, message), 0);
+        GetProtocol_Ret_Doc(first, folder, file, protocol, ok);
+        QVERIFY(ok);
+        QCOMPARE(folder + "/" + file + "/" + protocol, std::string("DATA/PCR1/one"));
+        GetProtocol_Ret_Doc(second, folder, file, protocol, ok);
+        QVERIFY(ok);
+        QCOMPARE(folder + "/" + file + "/" + protocol, std::string("TEST/PCR2/two"));
+        // A failed reply after a good one of the same command.
+        const std::string failed = "<?xml version=\"1.0\" ?><CycleProtocol><GetProtocol><ErrCode>4</ErrCode>"
+                                   "<ErrMessage>Read error</ErrMessage></GetProtocol></CycleProtocol>";
+        QCOMPARE(ReplyStatus(failed, message), 4);
+        QCOMPARE(message, std::string("Read error"));
+        QCOMPARE(ReplyStatus(first, message), 0);
+        // Larger than what is kept: read each time, and the kept one stays right.
+        const std::string big(300 * 1024, 'x');
+        const std::string large = reply("CycleProtocol", "GetProtocol",
+                                        "<Folder>BIG</Folder><File>P1</File><Protocol>" + big + "</Protocol>");
+        QCOMPARE(ReplyStatus(large, message), 0);
+        GetProtocol_Ret_Doc(large, folder, file, protocol, ok);
+        QVERIFY(ok);
+        QCOMPARE(folder + "/" + file, std::string("BIG/P1"));
+        QCOMPARE(protocol.size(), big.size());
+        GetProtocol_Ret_Doc(first, folder, file, protocol, ok);
+        QVERIFY(ok);
+        QCOMPARE(folder + "/" + file + "/" + protocol, std::string("DATA/PCR1/one"));
+    }
+
     void protocolAndAttr()
     {
         std::string folder, file, protocol, value;

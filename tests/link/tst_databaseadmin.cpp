@@ -238,6 +238,33 @@ private slots:
         QCOMPARE(bytesOf(out.filePath("Backup.sqb")), bytesOf(lab.live));
     }
 
+    void backupOfADatabaseInWalModeHoldsItsNewestRuns()
+    {
+        Lab lab;
+        makeDatabaseWithRuns(lab.live, 50, "A");
+        // An outside tool switched the file to WAL mode and keeps it open: its newest runs are
+        // in the "-wal" file only.
+        sqlite3 *tool = nullptr;
+        QCOMPARE(sqlite3_open(QFile::encodeName(lab.live).constData(), &tool), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(tool,
+                              "pragma journal_mode = wal; pragma wal_autocheckpoint = 0; "
+                              "insert into log_tbl (sessionid) values ('new1'); "
+                              "insert into log_tbl (sessionid) values ('new2');",
+                              nullptr, nullptr, nullptr),
+                 SQLITE_OK);
+        QVERIFY(QFileInfo(lab.live + "-wal").size() > 0);
+
+        QTemporaryDir out;
+        const QString target = out.filePath("Backup.sqb");
+        const DatabaseCopyResult r = BackupDatabase(lab.live, target);
+        sqlite3_close(tool);
+        QVERIFY2(r.ok, qPrintable(r.reason));
+        QCOMPARE(filesIn(out.path()), QStringList{"Backup.sqb"});
+        QCOMPARE(scalar(target, "select count(*) from log_tbl;"), QStringLiteral("52"));
+        QCOMPARE(scalar(target, "select count(*) from log_tbl where sessionid like 'new%';"), QStringLiteral("2"));
+        QVERIFY(IsMainDatabase(target, true));
+    }
+
     void backupOfAMissingDatabaseShowsABoxAndWritesNothing()
     {
         Lab lab;
@@ -397,8 +424,7 @@ private slots:
         TDatabaseForm form;
         form.EnableDBBox1->click();
         form.show();
-        QDir().mkpath("/tmp/i14");
-        form.grab().save("/tmp/i14/TDatabaseForm.png");
+        saveShot(form, QStringLiteral("TDatabaseForm"));
     }
 };
 

@@ -70,10 +70,9 @@ void TestClone::clonesOntoEveryTargetButTheSvCycler()
         QVERIFY(waitListed(f));
         QCOMPARE(f.lblFolders->text(), QStringLiteral("Folders: 5"));
         QCOMPARE(f.lblFiles->text(), QStringLiteral("Protocols: %1").arg(7 + 1 + 4));
-        QDir().mkpath(QStringLiteral("/tmp/i16"));
-        f.grab().save(QStringLiteral("/tmp/i16/TCloneForm.png"));
+        saveShot(f, QStringLiteral("TCloneForm"));
         OnModal<TCopyFileForm> shot([](TCopyFileForm *w) {
-            QTimer::singleShot(600, w, [w] { w->grab().save(QStringLiteral("/tmp/i16/TCopyFileForm.png")); });
+            QTimer::singleShot(600, w, [w] { saveShot(*w, QStringLiteral("TCopyFileForm")); });
         });
         QVERIFY(clickButton(&f, QStringLiteral("btnClone")));
         QVERIFY(f.btnClone->isEnabled());

@@ -309,8 +309,7 @@ private slots:
         prompts.answer(Ok, QStringLiteral("forces flashing"), QStringLiteral("Warning"));
         QTest::mouseClick(form.ForceBox1, Qt::LeftButton);
         QCOMPARE(prompts.pending(), 0);
-        if (qEnvironmentVariableIsSet("DUVO_SNAPSHOT_DIR"))
-            form.grab().save(qEnvironmentVariable("DUVO_SNAPSHOT_DIR") + QStringLiteral("/TFWMgrForm.png"));
+        saveShot(form, QStringLiteral("TFWMgrForm"));
     }
 
     void singleUpdateRestartsTheInstrumentOnItsNewFirmware()

@@ -148,8 +148,7 @@ void TestFormat::cannotBeClosedWhileFormatting()
         static_cast<QDialog &>(f).reject();
         QCoreApplication::processEvents();
         stillOpen = f.isVisible() && !f.workerFinished();
-        QDir().mkpath(QStringLiteral("/tmp/i16"));
-        f.grab().save(QStringLiteral("/tmp/i16/TFormatForm.png"));
+        saveShot(f, QStringLiteral("TFormatForm"));
     });
     f.exec();
     QVERIFY(stillOpen);

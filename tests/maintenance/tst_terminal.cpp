@@ -168,8 +168,7 @@ private slots:
         QCOMPARE(::write(pty.master, banner.constData(), banner.size()), ssize_t(banner.size()));
         QVERIFY(waitFor([&] { return form.VaTerminal1->lines().size() == 2; }));
         QCOMPARE(form.VaTerminal1->lines(), (QStringList{QStringLiteral("Duvo 96 console"), QStringLiteral("DUVO> ")}));
-        if (qEnvironmentVariableIsSet("DUVO_SNAPSHOT_DIR"))
-            form.grab().save(qEnvironmentVariable("DUVO_SNAPSHOT_DIR") + QStringLiteral("/TTerminalForm.png"));
+        saveShot(form, QStringLiteral("TTerminalForm"));
     }
 
     void screenHandlesCarriageReturnLineFeedAndBackspace_data()

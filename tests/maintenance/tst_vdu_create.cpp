@@ -120,7 +120,7 @@ void TestVduCreate::writesTheRows()
     Details details(QString(70, QLatin1Char('x')));  // more than 35 characters cannot be typed
     QVERIFY(clickButton(&f, QStringLiteral("btnStartVDU")));
     QCOMPARE(c.prompts.pending(), 0);
-    f.grab().save(QStringLiteral("/tmp/i16/TCreateVDUForm.png"));
+    saveShot(f, QStringLiteral("TCreateVDUForm"));
 
     // The information row, with the date as a local day count since 30 December 1899.
     const QStringList info = rows(c.path(), "select infoid, username, description, originalip, originaltype, "

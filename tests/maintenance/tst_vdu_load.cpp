@@ -131,7 +131,7 @@ void TestVduLoad::loadsOntoAnotherInstrument()
     c.prompts.answer(Ok, QStringLiteral("Virtual Duvo File Loading Completed!"), QStringLiteral("virtual Duvo"));
     QVERIFY(clickButton(&f, QStringLiteral("btnStartVDU")));
     QCOMPARE(c.prompts.pending(), 0);
-    f.grab().save(QStringLiteral("/tmp/i16/TLoadVDUForm.png"));
+    saveShot(f, QStringLiteral("TLoadVDUForm"));
     QCOMPARE(userContent(c.lab.instrument(1)), userContent(c.lab.instrument(0)));
     QVERIFY(c.lab.requests(0).empty());
     QCOMPARE(sha(c.path()), before);
@@ -221,7 +221,7 @@ void TestVduLoad::browserViewsAStoredProtocol()
         OnModal<TProtocolEditorForm> close([&](TProtocolEditorForm *e) {
             QTimer::singleShot(50, e, [&, e] {
                 title = e->windowTitle();
-                e->grab().save(QStringLiteral("/tmp/i16/TProtocolEditorForm_view.png"));
+                saveShot(*e, QStringLiteral("TProtocolEditorForm_view"));
                 e->reject();
             });
         });
@@ -237,7 +237,7 @@ void TestVduLoad::browserViewsAStoredProtocol()
     QCOMPARE(b.ResultView1->topLevelItemCount(), 12);
     QVERIFY(b.btnViewProtocol->isEnabled());
     b.show();
-    b.grab().save(QStringLiteral("/tmp/i16/TVDUBrowseForm.png"));
+    saveShot(b, QStringLiteral("TVDUBrowseForm"));
     auto select = [&](const QString &folder, const QString &file) {
         for (int i = 0; i < b.ResultView1->topLevelItemCount(); ++i) {
             QTreeWidgetItem *it = b.ResultView1->topLevelItem(i);

@@ -3,6 +3,7 @@
 #include "common/IpWatch.h"
 #include "mainwindow/DeviceRows.h"
 #include "mainwindow/forms/DOzerAvirAded.h"
+#include "GuiTest.h"
 #include "ScriptedPrompts.h"
 #include "TestFolders.h"
 
@@ -83,8 +84,7 @@ private slots:
             QVERIFY2(fits(column), qPrintable(list->headerItem()->text(column)));
         QVERIFY(fits(6) && fits(11));  // short enough here
         QVERIFY(!fits(5));
-        if (qEnvironmentVariableIsSet("DUVO_SHOT_DIR"))
-            form.grab().save(qEnvironmentVariable("DUVO_SHOT_DIR") + QStringLiteral("/DuvoMainForm-rebuilt.png"));
+        saveShot(form, QStringLiteral("DuvoMainForm-rebuilt"));
         int total = 0;
         for (int column = 1; column < 13; ++column)
             total += list->columnWidth(column);
@@ -94,8 +94,7 @@ private slots:
         form.UpdateDeviceRows();
         QCOMPARE(form.RowText(0, 6), QStringLiteral("Completed [press Stop]"));
         QVERIFY(fits(7));
-        if (qEnvironmentVariableIsSet("DUVO_SHOT_DIR"))
-            form.grab().save(qEnvironmentVariable("DUVO_SHOT_DIR") + QStringLiteral("/DuvoMainForm.png"));
+        saveShot(form, QStringLiteral("DuvoMainForm"));
         form.hide();
     }
 

@@ -6,6 +6,7 @@
 #include "mainwindow/forms/DOzerAvirAded.h"
 #include "runs/forms/THistoryForm.h"
 #include "GuiTest.h"
+#include "ModalWindow.h"
 #include "ScriptedPrompts.h"
 #include "TestFolders.h"
 
@@ -18,31 +19,6 @@
 
 using namespace duvo;
 using namespace duvo::test;
-
-namespace {
-
-// Runs the call; a modal window that comes up is recorded by its object name and closed.
-QStringList modalWindowsDuring(const std::function<void()> &call)
-{
-    QStringList seen;
-    QTimer poll;
-    poll.setInterval(10);
-    QElapsedTimer clock;
-    clock.start();
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (QWidget *w = QApplication::activeModalWidget()) {
-            seen << w->objectName();
-            w->close();
-        } else if (clock.elapsed() > 10000) {
-            poll.stop();
-        }
-    });
-    poll.start();
-    call();
-    return seen;
-}
-
-} // namespace
 
 class TestHistoryCommands : public QObject {
     Q_OBJECT

@@ -11,6 +11,7 @@
 #include "mainwindow/forms/DOzerAvirAded.h"
 #include "mainwindow/forms/TFindFilesForm.h"
 #include "GuiTest.h"
+#include "ModalWindow.h"
 #include "ScriptedPrompts.h"
 #include "TestFolders.h"
 
@@ -65,27 +66,6 @@ void writeFile(const QString &path, const QByteArray &bytes = "x")
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(bytes);
-}
-
-// Runs the call; a modal window that comes up is recorded by its object name and closed.
-QStringList modalWindowsDuring(const std::function<void()> &call)
-{
-    QStringList seen;
-    QTimer poll;
-    poll.setInterval(10);
-    QElapsedTimer clock;
-    clock.start();
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (QWidget *w = QApplication::activeModalWidget()) {
-            seen << w->objectName();
-            w->close();
-        } else if (clock.elapsed() > 10000) {
-            poll.stop();
-        }
-    });
-    poll.start();
-    call();
-    return seen;
 }
 
 } // namespace

@@ -75,7 +75,6 @@ private slots:
     void initTestCase()
     {
         qputenv("XDG_CONFIG_HOME", FConfig.path().toUtf8());
-        QDir().mkpath(QStringLiteral("/tmp/i18"));
     }
 
     // ---- computer information
@@ -144,10 +143,10 @@ private slots:
         QCOMPARE(form.WarningHDD->styleSheet(), QLatin1String(hddAfterTick == QLatin1String("OK") ? kBlue : kRed));
         QCOMPARE(form.WarningSpeed->text(), speedAfterTick);
         QCOMPARE(form.lblSpeed->styleSheet() == QLatin1String(kRed), speedAfterTick != QLatin1String("OK"));
-        if (qEnvironmentVariableIsSet("DUVO_SHOTS") && freeMB == 300) {
+        if (qEnvironmentVariableIsSet("DUVO_SHOT_DIR") && freeMB == 300) {
             form.show();
             QTest::qWait(20);
-            form.grab().save(QStringLiteral("/tmp/i18/TProtoForm.png"));
+            saveShot(form, QStringLiteral("TProtoForm"));
         }
     }
 
@@ -257,10 +256,10 @@ private slots:
         QCOMPARE(form.VersionView1->topLevelItem(1)->text(0), folder.file(QStringLiteral("SQLite3.lib")));
         QCOMPARE(form.VersionView1->topLevelItem(1)->text(1),
                  withDatabase ? QString::fromLatin1(sqlite3_libversion()) : QStringLiteral("-"));
-        if (qEnvironmentVariableIsSet("DUVO_SHOTS") && withDatabase) {
+        if (qEnvironmentVariableIsSet("DUVO_SHOT_DIR") && withDatabase) {
             form.show();
             QTest::qWait(20);
-            form.grab().save(QStringLiteral("/tmp/i18/TMoreForm.png"));
+            saveShot(form, QStringLiteral("TMoreForm"));
         }
     }
 
@@ -314,10 +313,10 @@ private slots:
         prompts.answer(Cancel);
         QVERIFY(clickButton(&form, QStringLiteral("btnPrint")));
         QVERIFY(!QFile::exists(second));
-        if (qEnvironmentVariableIsSet("DUVO_SHOTS")) {
+        if (qEnvironmentVariableIsSet("DUVO_SHOT_DIR")) {
             form.show();
             QTest::qWait(20);
-            form.grab().save(QStringLiteral("/tmp/i18/TEULAForm.png"));
+            saveShot(form, QStringLiteral("TEULAForm"));
         }
     }
 
@@ -337,8 +336,7 @@ private slots:
                 modals << w->objectName();
             if (auto *about = qobject_cast<TAboutForm *>(w)) {
                 QCOMPARE(about->lblRelease->text(), QStringLiteral("Release 1.0.0.10"));
-                if (qEnvironmentVariableIsSet("DUVO_SHOTS"))
-                    about->grab().save(QStringLiteral("/tmp/i18/TAboutForm.png"));
+                saveShot(*about, QStringLiteral("TAboutForm"));
                 // The version list's modal loop runs from a timer of its own, not inside this one.
                 QPushButton *b = modals.size() == 1 ? about->btnMore : about->btnOk;
                 if (!b->property("pressed").toBool()) {

@@ -313,8 +313,7 @@ private slots:
         // Moving to another folder does not run the copy rule: Copy stays as it was.
         QVERIFY(findChildNamed<QWidget>(&form, "btnCopyToTarget")->isEnabled());
         QVERIFY(prompts.asked().isEmpty());
-        QDir().mkpath("/tmp/i15");
-        form.grab().save("/tmp/i15/TCopyProtocolForm.png");
+        saveShot(form, QStringLiteral("TCopyProtocolForm"));
     }
 
     void selectAllSkipsTheParentEntryAndTogglesBack()

@@ -78,7 +78,7 @@ private slots:
         TPWForm f(nullptr, QStringLiteral("SECRET"));
         f.setWindowTitle(QStringLiteral("Secure Folder: DATA"));
         f.show();
-        f.grab().save(QStringLiteral("/tmp/i11/TPWForm.png"));
+        saveShot(f, QStringLiteral("TPWForm"));
         QTest::keyClicks(f.edtPW1, "secret");
         QCOMPARE(f.edtPW1->text(), QStringLiteral("SECRET"));
         QTest::mouseClick(f.btnOk, Qt::LeftButton);
@@ -215,7 +215,7 @@ private slots:
         QTest::keyClicks(f.edtPW1, "pw1");
         QVERIFY(!f.btnOk->isEnabled());   // the password does not enable OK
         QTest::keyClicks(f.edtFolder1, "pcr");
-        f.grab().save(QStringLiteral("/tmp/i11/TFolderNameForm.png"));
+        saveShot(f, QStringLiteral("TFolderNameForm"));
         QCOMPARE(f.edtPW1->text(), QStringLiteral("PW1"));
         QTest::mouseClick(f.chkSecureBox1, Qt::LeftButton);
         QVERIFY(!f.GroupBox2->isVisible());

@@ -114,8 +114,7 @@ private slots:
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         openFolder(form, "OPEN");
-        QDir().mkpath("/tmp/i15");
-        form.grab().save("/tmp/i15/TLoadProtoDskForm.png");
+        saveShot(form, QStringLiteral("TLoadProtoDskForm"));
     }
 
     void aBrokenFileShowsTheReadersBoxAndNoDetails()

@@ -176,8 +176,7 @@ private slots:
         QVERIFY(f->btnClose->isEnabled());
         f->resize(1100, 680);
         QTest::qWait(50);
-        QDir().mkpath(QStringLiteral("/tmp/i11"));
-        f->grab().save(QStringLiteral("/tmp/i11/TProtocolEditorForm_device.png"));
+        saveShot(*f, QStringLiteral("TProtocolEditorForm_device"));
     }
 
     void badProtocolText_data()
@@ -391,13 +390,11 @@ private slots:
         QCOMPARE(f->lblPage->text(), QStringLiteral("Page 3 of 3"));
         f->MarksBox1->setChecked(false);
         QCOMPARE(f->visibleMarkCount(), 0);
-        const QString dir = QStringLiteral("/tmp/i11");
-        QDir().mkpath(dir);
         f->MarksBox1->setChecked(true);
         f->PPPSpinEdit1->setValue(10);
         f->resize(1100, 680);
         QTest::qWait(50);
-        f->grab().save(dir + QStringLiteral("/TProtocolEditorForm.png"));
+        saveShot(*f, QStringLiteral("TProtocolEditorForm"));
     }
 
     // ---- files ------------------------------------------------------------------------------
@@ -481,7 +478,7 @@ private slots:
             QVERIFY(!d->btnView->isVisible());
             d->chooseFile(upper);
             QTest::qWait(100);
-            d->grab().save(QStringLiteral("/tmp/i11/TOpenProtocolForm.png"));
+            saveShot(*d, QStringLiteral("TOpenProtocolForm"));
             name = d->NameLabel1->text();
             size = d->SizeLabel1->text();
             QTest::mouseClick(d->btnOk, Qt::LeftButton);
@@ -552,7 +549,7 @@ private slots:
         QString shown;
         auto watch = onNextModal<TRawProtocolForm>([&](TRawProtocolForm *raw) {
             shown = raw->AdvMemo1->toPlainText();
-            raw->grab().save(QStringLiteral("/tmp/i11/TRawProtocolForm.png"));
+            saveShot(*raw, QStringLiteral("TRawProtocolForm"));
             prompts.answerPath(saved);
             QTest::mouseClick(raw->btnSave, Qt::LeftButton);
             prompts.answerPath(saved);

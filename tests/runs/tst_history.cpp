@@ -433,8 +433,7 @@ private slots:
         check(form, 2, true);
         check(form, 3, true);
         form.show();
-        QDir().mkpath("/tmp/i14");
-        form.grab().save("/tmp/i14/THistoryForm.png");
+        saveShot(form, QStringLiteral("THistoryForm"));
     }
 };
 

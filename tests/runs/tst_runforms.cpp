@@ -6,6 +6,7 @@
 #include "runs/forms/TDeviceStatusForm.h"
 #include "runs/forms/TVolumeTypeForm.h"
 #include "GuiTest.h"
+#include "RunLabCase.h"
 #include "ScriptedPrompts.h"
 #include "SimulatedLab.h"
 #include "TestFolders.h"
@@ -28,24 +29,8 @@
 using namespace duvo;
 using namespace duvo::test;
 
-namespace {
-
-void snapshot(QWidget &w, const QString &name)
-{
-    const QString dir = QStringLiteral("/tmp/i13");
-    QDir().mkpath(dir);
-    w.grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
-}
-
-} // namespace
-
-class TestRunForms : public QObject {
+class TestRunForms : public RunLabCase {
     Q_OBJECT
-
-    TempProgramFolder *FFolder = nullptr;
-    Workstation *FWs = nullptr;
-    SimulatedLab *FLab = nullptr;
-    ScriptedPrompts *FPrompts = nullptr;
 
     RunMonitorSeams seams()
     {
@@ -71,42 +56,13 @@ class TestRunForms : public QObject {
         return f;
     }
 
-    void teardown()
-    {
-        RunPlotWriter::instance().waitIdle(5000);
-        QCoreApplication::processEvents();
-        delete FLab;
-        FLab = nullptr;
-        delete FPrompts;
-        FPrompts = nullptr;
-        delete FWs;
-        FWs = nullptr;
-        delete FFolder;
-        FFolder = nullptr;
-        DatabasePath.clear();
-    }
-
 private slots:
     void init()
     {
-        teardown();  // an init that failed half-way left its objects behind
-        FFolder = new TempProgramFolder;
-        FWs = new Workstation;
-        FWs->ZavLog1.setFileName(FFolder->file(QStringLiteral("DuvoGeneral.txt")));
-        DatabasePath = FFolder->databasePath();
-        FPrompts = new ScriptedPrompts;
-        QCOMPARE(CreateMainDatabase(DatabasePath), 1);
-        FLab = new SimulatedLab("127.0.142", 1);
-        QVERIFY2(FLab->started(), FLab->error().c_str());
-        FLab->instrument(0).setTimeScale(20);
-        QVERIFY(FLab->instrument(0).makeFolder("PCR"));
-        QVERIFY(FLab->instrument(0).putProtocol("PCR", "TEST1", "<Protocol/>"));
-        auto d = std::make_unique<DVDEVICEINFO_T>();
-        d->ipAddress = FLab->address(0);
-        d->deviceId = "DUVO-7";
-        d->typeText = "DUVO 96";
-        d->alias = "Bench 3";
-        FWs->FDeviceList.Add(std::move(d));
+        setUpLab("127.0.142", 20, "<Protocol/>");
+        if (QTest::currentTestFailed())
+            return;
+        FWs->FDeviceList.at(0)->alias = "Bench 3";
     }
     void cleanup() { teardown(); }
     void cleanupTestCase() { teardown(); }
@@ -176,7 +132,7 @@ private slots:
         QVERIFY(form.isVisible());
         QVERIFY(email.isEmpty());
         form.EmailEdit1->setText(QStringLiteral("ann@lab.example"));
-        snapshot(form, QStringLiteral("TVolumeTypeForm"));
+        saveShot(form, QStringLiteral("TVolumeTypeForm"));
         QVERIFY(clickButton(&form, QStringLiteral("btnOk")));
         QCOMPARE(form.result(), int(QDialog::Accepted));
         QCOMPARE(email, QStringLiteral("ann@lab.example"));
@@ -232,7 +188,7 @@ private slots:
         QVERIFY(!form->btnStart->isEnabled());
         QVERIFY(form->btnStop->isEnabled());
         QVERIFY(form->lblTempBlock->text().contains(QLatin1Char('.')));
-        snapshot(*form, QStringLiteral("TDeviceStatusForm"));
+        saveShot(*form, QStringLiteral("TDeviceStatusForm"));
         QVERIFY(QFile::exists(form->monitor().plotFilePath()));
 
         // Closing while plotting asks; No keeps the window.

@@ -8,6 +8,7 @@
 #include "link/Workstation.h"
 #include "runs/RunMonitor.h"
 #include "runs/RunStatusDisplay.h"
+#include "RunLabCase.h"
 #include "ScriptedPrompts.h"
 #include "SimulatedLab.h"
 #include "SmtpTestServer.h"
@@ -82,13 +83,9 @@ const char *const kProtocol = "<Protocol><Step>95</Step></Protocol>";
 
 } // namespace
 
-class TestRunMonitor : public QObject {
+class TestRunMonitor : public RunLabCase {
     Q_OBJECT
 
-    TempProgramFolder *FFolder = nullptr;
-    Workstation *FWs = nullptr;
-    SimulatedLab *FLab = nullptr;
-    ScriptedPrompts *FPrompts = nullptr;
     QStringList FMails;
     int FFreeMB = -1;
     int FRandom = 100;
@@ -131,42 +128,13 @@ class TestRunMonitor : public QObject {
         return out;
     }
 
-    void teardown()
-    {
-        RunPlotWriter::instance().waitIdle(5000);
-        QCoreApplication::processEvents();
-        delete FLab;
-        FLab = nullptr;
-        delete FPrompts;
-        FPrompts = nullptr;
-        delete FWs;
-        FWs = nullptr;
-        delete FFolder;
-        FFolder = nullptr;
-        DatabasePath.clear();
-    }
-
 private slots:
     void init()
     {
-        teardown();  // an init that failed half-way left its objects behind
-        FFolder = new TempProgramFolder;
-        FWs = new Workstation;
-        FWs->ZavLog1.setFileName(FFolder->file(QStringLiteral("DuvoGeneral.txt")));
-        DatabasePath = FFolder->databasePath();
-        FPrompts = new ScriptedPrompts;
-        QCOMPARE(CreateMainDatabase(DatabasePath), 1);
-        FLab = new SimulatedLab("127.0.140", 1);
-        QVERIFY2(FLab->started(), FLab->error().c_str());
-        FLab->instrument(0).setTimeScale(50);
-        QVERIFY(FLab->instrument(0).makeFolder("PCR"));
-        QVERIFY(FLab->instrument(0).putProtocol("PCR", "TEST1", kProtocol));
-        auto d = std::make_unique<DVDEVICEINFO_T>();
-        d->ipAddress = FLab->address(0);
-        d->deviceId = "DUVO-7";
-        d->typeText = "DUVO 96";
-        d->firmware = "2.4.1";
-        FWs->FDeviceList.Add(std::move(d));
+        setUpLab("127.0.140", 50, kProtocol);
+        if (QTest::currentTestFailed())
+            return;
+        FWs->FDeviceList.at(0)->firmware = "2.4.1";
         FMails.clear();
         FFreeMB = -1;
     }

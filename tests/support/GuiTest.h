@@ -6,6 +6,8 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QPixmap>
 #include <QTest>
 #include <QWidget>
 #include <functional>
@@ -49,6 +51,18 @@ inline bool triggerAction(QObject *window, const QString &name)
         return false;
     a->trigger();
     return true;
+}
+
+// Renders a window as the user sees it, which runs all of its paint code, and when DUVO_SHOT_DIR
+// names a folder saves the picture there as <name>.png for a look at the layout.
+inline void saveShot(QWidget &w, const QString &name)
+{
+    const QPixmap picture = w.grab();
+    const QString dir = qEnvironmentVariable("DUVO_SHOT_DIR");
+    if (dir.isEmpty())
+        return;
+    QDir().mkpath(dir);
+    picture.save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
 }
 
 } // namespace duvo::test

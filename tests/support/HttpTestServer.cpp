@@ -1,7 +1,5 @@
 #include "HttpTestServer.h"
 
-#include "GuiTest.h"
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -9,30 +7,7 @@
 
 namespace duvo::test {
 
-namespace {
-
-QString scriptPath()
-{
-    const QString source = qEnvironmentVariable("DUVO_SOURCE_DIR");
-    if (!source.isEmpty())
-        return source + QStringLiteral("/tests/support/http_server.py");
-    return QFileInfo(QString::fromUtf8(__FILE__)).absolutePath() + QStringLiteral("/http_server.py");
-}
-
-} // namespace
-
 HttpTestServer::HttpTestServer(const HttpServerOptions &options) : FOptions(options) {}
-
-HttpTestServer::~HttpTestServer()
-{
-    if (FProcess.state() != QProcess::NotRunning) {
-        FProcess.closeWriteChannel();
-        if (!FProcess.waitForFinished(3000)) {
-            FProcess.kill();
-            FProcess.waitForFinished(3000);
-        }
-    }
-}
 
 bool HttpTestServer::start()
 {
@@ -42,49 +17,25 @@ bool HttpTestServer::start()
     }
     QDir().mkpath(FDir.filePath(QStringLiteral("root")));
     setRules({});
-    QStringList args{scriptPath(), QStringLiteral("--host"), FOptions.host, QStringLiteral("--root"),
+    QStringList args{QStringLiteral("--host"), FOptions.host, QStringLiteral("--root"),
                      FDir.filePath(QStringLiteral("root")), QStringLiteral("--rules"), FDir.filePath(QStringLiteral("rules.json")),
                      QStringLiteral("--port"), QString::number(FOptions.port)};
     if (FOptions.tls) {
-        const QString cert = FDir.filePath(QStringLiteral("cert.pem"));
-        const QString key = FDir.filePath(QStringLiteral("key.pem"));
-        QProcess openssl;
-        openssl.start(QStringLiteral("openssl"),
-                      {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("ec"),
-                       QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
-                       QStringLiteral("-keyout"), key, QStringLiteral("-out"), cert, QStringLiteral("-days"), QStringLiteral("2"),
-                       QStringLiteral("-subj"), QStringLiteral("/CN=") + FOptions.host,
-                       QStringLiteral("-addext"), QStringLiteral("subjectAltName=IP:") + FOptions.host});
-        if (!openssl.waitForFinished(15000) || openssl.exitCode() != 0) {
-            FError = QStringLiteral("openssl failed: ") + QString::fromUtf8(openssl.readAllStandardError());
+        QString cert, key;
+        if (!makeCertificate(FOptions.host, FOptions.host, &cert, &key))
             return false;
-        }
         args << QStringLiteral("--cert") << cert << QStringLiteral("--key") << key;
         FCaFile = cert;
     }
     if (!FOptions.proxyUser.isEmpty())
         args << QStringLiteral("--proxy-user") << FOptions.proxyUser << QStringLiteral("--proxy-password") << FOptions.proxyPassword;
-    FProcess.setProcessChannelMode(QProcess::SeparateChannels);
-    FProcess.start(QStringLiteral("/usr/bin/python3"), args);
-    if (!FProcess.waitForStarted(10000)) {
-        FError = QStringLiteral("python3 did not start: ") + FProcess.errorString();
-        return false;
-    }
-    const bool up = waitFor([this] {
-        readOutput();
-        return FPort != 0 || FProcess.state() == QProcess::NotRunning;
-    }, 15000);
-    if (!up || FPort == 0) {
-        FError = QStringLiteral("HTTP server did not come up: ") + QString::fromUtf8(FProcess.readAllStandardError());
-        return false;
-    }
-    return true;
+    return launch(QStringLiteral("http_server.py"), args, QStringLiteral("HTTP"));
 }
 
 QString HttpTestServer::url(const QString &path) const
 {
     return (FOptions.tls ? QStringLiteral("https://") : QStringLiteral("http://")) + FOptions.host + QLatin1Char(':')
-           + QString::number(FPort) + path;
+           + QString::number(port()) + path;
 }
 
 void HttpTestServer::putFile(const QString &path, const QByteArray &bytes)
@@ -103,20 +54,10 @@ void HttpTestServer::setRules(const QJsonObject &rules)
         f.write(QJsonDocument(rules).toJson(QJsonDocument::Compact));
 }
 
-void HttpTestServer::readOutput()
+void HttpTestServer::onEvent(const QJsonObject &event)
 {
-    if (FProcess.isOpen())
-        FBuffer += FProcess.readAllStandardOutput();
-    qsizetype nl;
-    while ((nl = FBuffer.indexOf('\n')) >= 0) {
-        const QJsonObject obj = QJsonDocument::fromJson(FBuffer.left(nl)).object();
-        FBuffer.remove(0, nl + 1);
-        const QString event = obj.value(QStringLiteral("event")).toString();
-        if (event == QLatin1String("listening"))
-            FPort = static_cast<quint16>(obj.value(QStringLiteral("port")).toInt());
-        else if (event == QLatin1String("request"))
-            FRequests << obj;
-    }
+    if (event.value(QStringLiteral("event")).toString() == QLatin1String("request"))
+        FRequests << event;
 }
 
 QList<QJsonObject> HttpTestServer::requests()

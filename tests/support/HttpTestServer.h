@@ -5,12 +5,12 @@
 // can act as a proxy that wants credentials. It records every request (target, User-Agent,
 // Proxy-Authorization). The server stops with the object.
 
+#include "ScriptServer.h"
+
 #include <QJsonObject>
 #include <QList>
-#include <QProcess>
 #include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
 
 namespace duvo::test {
 
@@ -22,16 +22,11 @@ struct HttpServerOptions {
     QString proxyPassword;
 };
 
-class HttpTestServer {
+class HttpTestServer : public ScriptServer {
 public:
     explicit HttpTestServer(const HttpServerOptions &options = {});
-    ~HttpTestServer();
-    HttpTestServer(const HttpTestServer &) = delete;
-    HttpTestServer &operator=(const HttpTestServer &) = delete;
 
     bool start();
-    QString errorText() const { return FError; }
-    quint16 port() const { return FPort; }
     QString host() const { return FOptions.host; }
     // "http://host:port" + path (https with tls).
     QString url(const QString &path = {}) const;
@@ -49,14 +44,9 @@ public:
     void clearRequests();
 
 private:
-    void readOutput();
+    void onEvent(const QJsonObject &event) override;
     HttpServerOptions FOptions;
-    QTemporaryDir FDir;
-    QProcess FProcess;
-    QByteArray FBuffer;
     QList<QJsonObject> FRequests;
-    quint16 FPort = 0;
-    QString FError;
     QString FCaFile;
 };
 

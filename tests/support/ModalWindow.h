@@ -17,7 +17,9 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QPointer>
+#include <QStringList>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -122,6 +124,28 @@ std::unique_ptr<ModalWatch> onNextModal(std::function<void(T *)> action, int tim
         return nullptr;
     };
     return std::make_unique<ModalWatch>(match, [action](QWidget *w) { action(static_cast<T *>(w)); }, timeoutMs);
+}
+
+// Runs the call; a modal window that comes up is recorded by its object name and closed.
+// The watch ends 10 s after the call began.
+inline QStringList modalWindowsDuring(const std::function<void()> &call)
+{
+    QStringList seen;
+    QTimer poll;
+    poll.setInterval(10);
+    QElapsedTimer clock;
+    clock.start();
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (QWidget *w = QApplication::activeModalWidget()) {
+            seen << w->objectName();
+            w->close();
+        } else if (clock.elapsed() > 10000) {
+            poll.stop();
+        }
+    });
+    poll.start();
+    call();
+    return seen;
 }
 
 } // namespace duvo::test

@@ -9,30 +9,7 @@
 
 namespace duvo::test {
 
-namespace {
-
-QString scriptPath()
-{
-    const QString source = qEnvironmentVariable("DUVO_SOURCE_DIR");
-    if (!source.isEmpty())
-        return source + QStringLiteral("/tests/support/smtp_server.py");
-    return QFileInfo(QString::fromUtf8(__FILE__)).absolutePath() + QStringLiteral("/smtp_server.py");
-}
-
-} // namespace
-
 SmtpTestServer::SmtpTestServer(const SmtpServerOptions &options) : FOptions(options) {}
-
-SmtpTestServer::~SmtpTestServer()
-{
-    if (FProcess.state() != QProcess::NotRunning) {
-        FProcess.closeWriteChannel();  // the server stops when its standard input closes
-        if (!FProcess.waitForFinished(3000)) {
-            FProcess.kill();
-            FProcess.waitForFinished(3000);
-        }
-    }
-}
 
 bool SmtpTestServer::start()
 {
@@ -40,24 +17,15 @@ bool SmtpTestServer::start()
         FError = QStringLiteral("no temporary folder");
         return false;
     }
-    QStringList args{scriptPath(), QStringLiteral("--host"), QStringLiteral("127.0.0.1")};
+    QStringList args{QStringLiteral("--host"), QStringLiteral("127.0.0.1")};
     if (FOptions.silent)
         args << QStringLiteral("--silent");
     if (FOptions.stallData)
         args << QStringLiteral("--stall-data");
     if (FOptions.tls) {
-        const QString cert = FDir.filePath(QStringLiteral("cert.pem"));
-        const QString key = FDir.filePath(QStringLiteral("key.pem"));
-        QProcess openssl;
-        openssl.start(QStringLiteral("openssl"),
-                      {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("ec"),
-                       QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
-                       QStringLiteral("-keyout"), key, QStringLiteral("-out"), cert, QStringLiteral("-days"),
-                       QStringLiteral("2"), QStringLiteral("-subj"), QStringLiteral("/CN=localhost")});
-        if (!openssl.waitForFinished(15000) || openssl.exitCode() != 0) {
-            FError = QStringLiteral("openssl failed: ") + QString::fromUtf8(openssl.readAllStandardError());
+        QString cert, key;
+        if (!makeCertificate(QStringLiteral("localhost"), QString(), &cert, &key))
             return false;
-        }
         args << QStringLiteral("--cert") << cert << QStringLiteral("--key") << key;
         if (!FOptions.tlsMin.isEmpty())
             args << QStringLiteral("--tls-min") << FOptions.tlsMin;
@@ -66,37 +34,7 @@ bool SmtpTestServer::start()
     }
     if (FOptions.auth)
         args << QStringLiteral("--user") << FOptions.user << QStringLiteral("--password") << FOptions.password;
-
-    FProcess.setProcessChannelMode(QProcess::SeparateChannels);
-    FProcess.start(QStringLiteral("/usr/bin/python3"), args);
-    if (!FProcess.waitForStarted(10000)) {
-        FError = QStringLiteral("python3 did not start: ") + FProcess.errorString();
-        return false;
-    }
-    const bool up = waitFor([this] {
-        readOutput();
-        return FPort != 0 || FProcess.state() == QProcess::NotRunning;
-    }, 15000);
-    if (!up || FPort == 0) {
-        FError = QStringLiteral("SMTP server did not come up: ") + QString::fromUtf8(FProcess.readAllStandardError());
-        return false;
-    }
-    return true;
-}
-
-void SmtpTestServer::readOutput()
-{
-    if (FProcess.isOpen())
-        FBuffer += FProcess.readAllStandardOutput();
-    qsizetype nl;
-    while ((nl = FBuffer.indexOf('\n')) >= 0) {
-        const QByteArray line = FBuffer.left(nl);
-        FBuffer.remove(0, nl + 1);
-        const QJsonObject obj = QJsonDocument::fromJson(line).object();
-        if (obj.value(QStringLiteral("event")).toString() == QStringLiteral("listening"))
-            FPort = static_cast<quint16>(obj.value(QStringLiteral("port")).toInt());
-        FEvents << obj;
-    }
+    return launch(QStringLiteral("smtp_server.py"), args, QStringLiteral("SMTP"));
 }
 
 QList<QJsonObject> SmtpTestServer::events()

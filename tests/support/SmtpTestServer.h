@@ -5,12 +5,12 @@
 // version, each login and each message (envelope, headers, decoded body) for the test.
 // The server stops with the object.
 
+#include "ScriptServer.h"
+
 #include <QJsonObject>
 #include <QList>
-#include <QProcess>
 #include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
 
 namespace duvo::test {
 
@@ -25,17 +25,12 @@ struct SmtpServerOptions {
     bool stallData = false;  // take the message after DATA and never answer it
 };
 
-class SmtpTestServer {
+class SmtpTestServer : public ScriptServer {
 public:
     explicit SmtpTestServer(const SmtpServerOptions &options = {});
-    ~SmtpTestServer();
-    SmtpTestServer(const SmtpTestServer &) = delete;
-    SmtpTestServer &operator=(const SmtpTestServer &) = delete;
 
     // Starts the server; false (with errorText()) when it does not come up within 15 s.
     bool start();
-    QString errorText() const { return FError; }
-    quint16 port() const { return FPort; }
 
     // Everything recorded so far (reads what the server printed).
     QList<QJsonObject> events();
@@ -50,15 +45,10 @@ public:
     static quint16 closedPort();
 
 private:
-    void readOutput();
+    void onEvent(const QJsonObject &event) override { FEvents << event; }
 
     SmtpServerOptions FOptions;
-    QTemporaryDir FDir;
-    QProcess FProcess;
-    QByteArray FBuffer;
     QList<QJsonObject> FEvents;
-    quint16 FPort = 0;
-    QString FError;
 };
 
 } // namespace duvo::test

@@ -243,7 +243,16 @@ void TCreateVDUForm::btnStartVDUClick()
     if (!self)
         return;
     // Only a whole file replaces the chosen one; a cancelled or failed run leaves it as it was.
-    if (!ended || !complete || FCancel || !writer.Commit()) {
+    if (!ended || !complete || FCancel) {
+        writer.Discard();
+        finish();
+        return;
+    }
+    // The commit lets events through while the file goes to the disk.
+    const bool committed = writer.Commit();
+    if (!self)
+        return;
+    if (!committed) {
         writer.Discard();
         finish();
         return;

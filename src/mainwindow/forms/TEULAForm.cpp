@@ -2,6 +2,7 @@
 
 #include "common/ProgramFolder.h"
 #include "common/Prompts.h"
+#include "common/forms/PrintPrompt.h"
 
 #include <QAction>
 #include <QFile>
@@ -66,19 +67,8 @@ TEULAForm::TEULAForm(QWidget *owner) : QDialog(owner)
 void TEULAForm::btnPrintClick()
 {
     QPrinter printer(QPrinter::HighResolution);
-    duvo::PromptRequest r;
-    r.kind = duvo::PromptKind::Print;
-    r.title = QStringLiteral("Print");
-    r.buttons = duvo::Ok | duvo::Cancel;
-    r.printer = &printer;
-    const duvo::PromptAnswer a = duvo::Prompts::instance().ask(r);
-    if (a.button != duvo::Ok)
+    if (!duvo::askPrinter(printer))
         return;
-    // An answer with a path prints to that PDF file instead of the printer chosen.
-    if (!a.value.isEmpty()) {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(a.value);
-    }
     printer.setDocName(windowTitle());
     RichEdit1->document()->print(&printer);
 }

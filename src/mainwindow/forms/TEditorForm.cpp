@@ -1,6 +1,7 @@
 #include "mainwindow/forms/TEditorForm.h"
 
 #include "common/Prompts.h"
+#include "common/forms/PrintPrompt.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -174,18 +175,6 @@ void TEditorForm::PrintTo(QPrinter &printer)
 void TEditorForm::PrintDlg1Accept()
 {
     QPrinter printer(QPrinter::HighResolution);
-    duvo::PromptRequest r;
-    r.kind = duvo::PromptKind::Print;
-    r.title = QStringLiteral("Print");
-    r.buttons = duvo::Ok | duvo::Cancel;
-    r.printer = &printer;
-    const duvo::PromptAnswer a = duvo::Prompts::instance().ask(r);
-    if (a.button != duvo::Ok)
-        return;
-    // An answer with a path prints to that PDF file instead of the printer chosen.
-    if (!a.value.isEmpty()) {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(a.value);
-    }
-    PrintTo(printer);
+    if (duvo::askPrinter(printer))
+        PrintTo(printer);
 }

@@ -3,6 +3,7 @@
 #include "common/ProgramFolder.h"
 #include "common/Prompts.h"
 #include "common/Shell.h"
+#include "common/forms/PrintPrompt.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -126,20 +127,8 @@ void TRawProtocolForm::btnPrintClick()
 {
     try {
         QPrinter printer(QPrinter::HighResolution);
-        duvo::PromptRequest r;
-        r.kind = duvo::PromptKind::Print;
-        r.title = QStringLiteral("Print");
-        r.buttons = duvo::Ok | duvo::Cancel;
-        r.printer = &printer;
-        const duvo::PromptAnswer a = duvo::Prompts::instance().ask(r);
-        if (a.button != duvo::Ok)
-            return;
-        // An answer with a path prints to that PDF file.
-        if (!a.value.isEmpty()) {
-            printer.setOutputFormat(QPrinter::PdfFormat);
-            printer.setOutputFileName(a.value);
-        }
-        PrintTo(printer);
+        if (duvo::askPrinter(printer))
+            PrintTo(printer);
     } catch (const std::exception &) {
     }
 }

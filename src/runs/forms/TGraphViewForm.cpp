@@ -12,11 +12,13 @@
 #include <QFileInfo>
 #include <QGraphicsLineItem>
 #include <QGraphicsSimpleTextItem>
+#include <QGraphicsTextItem>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineSeries>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPixmapCache>
 #include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
@@ -55,6 +57,16 @@ QIcon pointerIcon()
 qreal axisTime(double dayNumber)
 {
     return qreal(duvo::DateTimeFromDayNumber(dayNumber).toMSecsSinceEpoch());
+}
+
+template <typename F>
+void forEachDescendant(QGraphicsItem *item, const F &f)
+{
+    const auto children = item->childItems();
+    for (QGraphicsItem *child : children) {
+        f(child);
+        forEachDescendant(child, f);
+    }
 }
 
 } // namespace
@@ -119,7 +131,13 @@ void TGraphViewForm::buildWindow()
     Series1->setPointLabelsFormat(QStringLiteral("@yPoint"));
     Series1->setPointLabelsClipping(true);
     Series1->setMarkerSize(6);
+    std::unordered_set<const QGraphicsItem *> before;
+    forEachDescendant(Chart1, [&](QGraphicsItem *item) { before.insert(item); });
     Chart1->addSeries(Series1);
+    forEachDescendant(Chart1, [&](QGraphicsItem *item) {
+        if (!before.count(item))
+            FSeriesItems.insert(item);
+    });
     BottomAxis = new QDateTimeAxis;
     BottomAxis->setTitleText(QStringLiteral("Time"));
     BottomAxis->setFormat(QStringLiteral("hh:mm:ss"));
@@ -149,6 +167,8 @@ void TGraphViewForm::buildWindow()
     FCursorTip->setZValue(21);
     FCursorTip->setBrush(QColor(40, 40, 40));
     FCursorTip->hide();
+    // The axes make their tick and label items when the chart is first laid out.
+    connect(Chart1, &QChart::plotAreaChanged, this, &TGraphViewForm::cacheChartFrame);
 
     // The page navigator, the scroll bar along the time axis and the page number.
     auto *paging = new QHBoxLayout;
@@ -240,6 +260,7 @@ void TGraphViewForm::FormShow()
     ReadRunPlotFile(FPath, FPoints);
     FPaging.setPointCount(qsizetype(FPoints.size()));
     showPage(0);
+    FOpened = true;
 }
 
 void TGraphViewForm::showPage(int page)
@@ -270,10 +291,20 @@ void TGraphViewForm::showPage(int page)
         qreal to = shown.last().x();
         if (to <= from)
             to = from + 1000;  // one point, or all at one time: a second around it
-        BottomAxis->setRange(QDateTime::fromMSecsSinceEpoch(qint64(from)), QDateTime::fromMSecsSinceEpoch(qint64(to)));
+        // Emptied first, the series lays out its line once, for the new page in the new range,
+        // rather than the old page in the new range and then the new one.
+        Series1->clear();
+        // The axis keeps the instants only: given in UTC they need no time zone look-up.
+        BottomAxis->setRange(QDateTime::fromMSecsSinceEpoch(qint64(from), Qt::UTC),
+                             QDateTime::fromMSecsSinceEpoch(qint64(to), Qt::UTC));
     }
     Series1->replace(shown);
     hideCursor();
+    // The window opens without making pixmaps; paging through the file uses them.
+    if (FOpened) {
+        FFrameCached = true;
+        cacheChartFrame();
+    }
 
     const int pages = FPaging.pageCount();
     {
@@ -286,6 +317,30 @@ void TGraphViewForm::showPage(int page)
     btnPriorPage->setEnabled(FPaging.page() > 0);
     btnNextPage->setEnabled(FPaging.page() < pages - 1);
     btnLastPage->setEnabled(FPaging.page() < pages - 1);
+}
+
+// Between pages only the series and the time labels change: the background, plot area, grid
+// and axis lines are painted once into pixmaps and copied on every repaint. The series and the
+// texts draw straight into the view (a text item kept as a pixmap is not repainted reliably
+// when its axis lays it out again). The pixmaps live in the shared pixmap cache: an item too
+// big to stay there (a very large window) is painted directly, as it would be redrawn into a
+// new pixmap on every repaint.
+void TGraphViewForm::cacheChartFrame()
+{
+    if (!FFrameCached)
+        return;
+    const qreal ratio = Chart1View->devicePixelRatioF();
+    const qreal maxBytes = qreal(QPixmapCache::cacheLimit()) * 1024 / 2;
+    forEachDescendant(Chart1, [&](QGraphicsItem *item) {
+        if (item == FCursorLine || item == FCursorTip || FSeriesItems.count(item)
+            || dynamic_cast<QGraphicsTextItem *>(item))
+            return;
+        const QRectF box = item->sceneBoundingRect();
+        const bool fits = (box.width() * ratio + 2) * (box.height() * ratio + 2) * 4 <= maxBytes;
+        const auto mode = fits ? QGraphicsItem::DeviceCoordinateCache : QGraphicsItem::NoCache;
+        if (item->cacheMode() != mode)
+            item->setCacheMode(mode);
+    });
 }
 
 void TGraphViewForm::MarksBox1Click()
@@ -363,7 +418,11 @@ void TGraphViewForm::PrintTo(QPrinter &printer)
     const QRect page = painter.viewport();
     QSize size = Chart1View->size();
     size.scale(page.size(), Qt::KeepAspectRatio);
+    // On paper the frame is drawn anew at the printer's resolution, not copied from the
+    // screen's pixmaps.
+    forEachDescendant(Chart1, [](QGraphicsItem *item) { item->setCacheMode(QGraphicsItem::NoCache); });
     Chart1View->render(&painter, QRectF(QPointF(0, 0), size));
+    cacheChartFrame();
 }
 
 void TGraphViewForm::PrintPreviewClick()

@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QPointer>
 
+#include <unordered_set>
 #include <vector>
 
 class QAction;
@@ -15,6 +16,7 @@ class QCheckBox;
 class QChart;
 class QChartView;
 class QDateTimeAxis;
+class QGraphicsItem;
 class QGraphicsLineItem;
 class QGraphicsSimpleTextItem;
 class QLabel;
@@ -83,13 +85,19 @@ private:
     void buildWindow();
     void moveCursor(const QPointF &viewPosition);
     void hideCursor();
+    void cacheChartFrame();
 
     QString FPath;
     std::vector<duvo::PlotPoint> FPoints;
     std::vector<qreal> FShownTimes;  // axis times of the points on the current page
     duvo::PlotPaging FPaging;
     bool FShown = false;
+    bool FOpened = false;       // the first page of the file has been shown
+    bool FFrameCached = false;  // the chart's frame is kept as pixmaps (from the first page move on)
     bool FCentred = false;
     QGraphicsLineItem *FCursorLine = nullptr;
     QGraphicsSimpleTextItem *FCursorTip = nullptr;
+    // The items that draw Series1 (its line, points and marks): everything else in the chart
+    // is kept as a pixmap between pages.
+    std::unordered_set<const QGraphicsItem *> FSeriesItems;
 };

@@ -278,6 +278,13 @@ void THistoryForm::clearDetails()
 
 void THistoryForm::OpenEditView1SelectItem()
 {
+    // While the delete loop removes rows the selection wanders over rows that may go next;
+    // the loop shows the details of the row it selects when it ends.
+    if (FBusy) {
+        FDetailsStale = true;
+        return;
+    }
+    FDetailsStale = false;
     const QString session = selectedSession();
     if (session.isEmpty())
         return;
@@ -364,6 +371,9 @@ void THistoryForm::btnDeleteClick()
     btnSelectAll->setText(QStringLiteral("Select All"));
     if (FModel->rowCount() > 0) {
         selectRow(0);
+        // The first row may have been selected already while the loop ran.
+        if (FDetailsStale)
+            OpenEditView1SelectItem();
         setViewButtons(true);
     } else {
         setViewButtons(false);

@@ -80,5 +80,6 @@ private:
     HistoryModel *FModel = nullptr;
     bool FLoadFailed = false;
     bool FBusy = false;  // the delete loop runs
+    bool FDetailsStale = false;  // a selection changed while the loop ran; its details are not shown
     bool FCentred = false;
 };

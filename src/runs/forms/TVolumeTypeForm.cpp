@@ -1,6 +1,7 @@
 #include "runs/forms/TVolumeTypeForm.h"
 
 #include "common/Prompts.h"
+#include "common/forms/PrintPrompt.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -276,18 +277,6 @@ void TVolumeTypeForm::PrintTo(QPrinter &printer)
 void TVolumeTypeForm::PrintDlg1Accept()
 {
     QPrinter printer(QPrinter::HighResolution);
-    duvo::PromptRequest r;
-    r.kind = duvo::PromptKind::Print;
-    r.title = QStringLiteral("Print");
-    r.buttons = duvo::Ok | duvo::Cancel;
-    r.printer = &printer;
-    const duvo::PromptAnswer a = duvo::Prompts::instance().ask(r);
-    if (a.button != duvo::Ok)
-        return;
-    // An answer with a path prints to that PDF file instead of the printer chosen.
-    if (!a.value.isEmpty()) {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(a.value);
-    }
-    PrintTo(printer);
+    if (duvo::askPrinter(printer))
+        PrintTo(printer);
 }
