@@ -69,6 +69,8 @@ QString WholeInstrumentJob::continueQuestion(const QString &failure)
 void WholeInstrumentJob::setAction(const QString &text)
 {
     emit actionChanged(text);
+    // A new action is heard at once: the next yield makes an event pass.
+    FLastPass.invalidate();
 }
 
 bool WholeInstrumentJob::beginStep(const QString &verb, const QString &name, int number, int total)

@@ -3,10 +3,10 @@
 // manager's copy and load runs, cloning, virtual data files). Everything runs on the GUI
 // thread: between steps the runner lets pending events through, so the window repaints and
 // its Cancel button and close box are heard, and the job looks at its cancel flag at the
-// points it chooses. An event pass (timers, input, paints) is made at the first yield and
-// then whenever ~16 ms have passed since the last one began, and the widgets repaint at
-// most every ~40 ms of those passes; calls queued to the runner are delivered at every
-// yield.
+// points it chooses. An event pass (timers, input, paints) is made at the first yield, at
+// the first after a new action text, and otherwise whenever ~16 ms have passed since the
+// last one began; the widgets repaint at most every ~40 ms of those passes. Calls queued
+// to the runner are delivered at every yield.
 //
 // What it gives a job:
 //   - the cancel flag: cancel() sets it (a Cancel button, a refused close request, Cancel to
@@ -66,7 +66,8 @@ public:
     // failure + ".  Do you want to continue?"
     static QString continueQuestion(const QString &failure);
 
-    // Shows an action text (what the job does now) through actionChanged.
+    // Shows an action text (what the job does now) through actionChanged; the next yield
+    // then makes an event pass whatever the time since the last one.
     void setAction(const QString &text);
     // Shows the step text and the progress, then yields; false when the job must stop.
     bool beginStep(const QString &verb, const QString &name, int number, int total);
