@@ -18,8 +18,10 @@ constexpr qint64 RepaintIntervalMs = 40;
 // Installed on the application for one event pass of a job: a widget's request to repaint
 // that comes less than RepaintIntervalMs after the last one let through goes back to the
 // queue, to be served by a later pass (the widgets' repaint machinery keeps no second
-// request of its own while one is queued). Nested event loops (a modal box opened from the
-// pass) paint as usual.
+// request of its own while one is queued). The window counts as painted when the runner's
+// first pass begins (it was on screen when the job was started), so what the start changed
+// shows within the interval like any later change. Nested event loops (a modal box opened
+// from the pass) paint as usual.
 class RepaintHold final : public QObject {
 public:
     explicit RepaintHold(QElapsedTimer &lastRepaint)
@@ -34,7 +36,9 @@ protected:
     {
         if (event->type() != QEvent::UpdateRequest || !watched->isWidgetType())
             return false;
-        if (FLastRepaint.isValid() && !FLastRepaint.hasExpired(RepaintIntervalMs)
+        if (!FLastRepaint.isValid())
+            FLastRepaint.start();
+        if (!FLastRepaint.hasExpired(RepaintIntervalMs)
             && QThread::currentThread()->loopLevel() == FLoopLevel) {
             QCoreApplication::postEvent(watched, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
             return true;
