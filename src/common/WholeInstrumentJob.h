@@ -3,7 +3,10 @@
 // manager's copy and load runs, cloning, virtual data files). Everything runs on the GUI
 // thread: between steps the runner lets pending events through, so the window repaints and
 // its Cancel button and close box are heard, and the job looks at its cancel flag at the
-// points it chooses.
+// points it chooses. An event pass (timers, input, paints) is made at the first yield, at
+// the first after a new action text, and otherwise whenever ~16 ms have passed since the
+// last one began; the widgets repaint at most every ~40 ms of those passes. Calls queued
+// to the runner are delivered at every yield.
 //
 // What it gives a job:
 //   - the cancel flag: cancel() sets it (a Cancel button, a refused close request, Cancel to
@@ -41,6 +44,7 @@
 
 #include "common/Prompts.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -62,11 +66,13 @@ public:
     // failure + ".  Do you want to continue?"
     static QString continueQuestion(const QString &failure);
 
-    // Shows an action text (what the job does now) through actionChanged.
+    // Shows an action text (what the job does now) through actionChanged; the next yield
+    // then makes an event pass whatever the time since the last one.
     void setAction(const QString &text);
     // Shows the step text and the progress, then yields; false when the job must stop.
     bool beginStep(const QString &verb, const QString &name, int number, int total);
-    // Lets pending events through (paints, clicks, timers); false when the job must stop.
+    // Lets pending events through (clicks and timers at most every ~16 ms, repaints at most
+    // every ~40 ms, queued calls to the runner always); false when the job must stop.
     bool yield();
     // After a failed step: asks whether to go on (OK) or stop (Cancel, which sets the flag).
     // True means go on.
@@ -98,6 +104,8 @@ private:
     bool *FFlag;
     int FStep = 0;
     int FTotal = 0;
+    QElapsedTimer FLastPass;     // since the last event pass began; invalid before the first
+    QElapsedTimer FLastRepaint;  // since a pass last let a widget repaint
 };
 
 } // namespace duvo

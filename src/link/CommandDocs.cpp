@@ -3,8 +3,8 @@
 #include <tinyxml.h>
 
 #include <climits>
+#include <cstring>
 #include <initializer_list>
-#include <memory>
 #include <mutex>
 #include <utility>
 
@@ -19,27 +19,80 @@ namespace {
 
 using Param = std::pair<const char *, std::string>;
 
+// Appends text as the XML printer writes element text and attribute values: & < > " ' as
+// their entities (every "&", also one that opens a character reference), bytes below 32 as
+// "&#xNN;", every other byte as it is.
+void appendEscaped(std::string &out, const std::string &text)
+{
+    static const char Hex[] = "0123456789ABCDEF";
+    size_t plain = 0;  // start of the run of bytes not yet copied
+    for (size_t i = 0; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        const char *entity = nullptr;
+        switch (c) {
+        case '&': entity = "&amp;"; break;
+        case '<': entity = "&lt;"; break;
+        case '>': entity = "&gt;"; break;
+        case '"': entity = "&quot;"; break;
+        case '\'': entity = "&apos;"; break;
+        default:
+            if (c >= 32)
+                continue;
+        }
+        out.append(text, plain, i - plain);
+        if (entity) {
+            out += entity;
+        } else {
+            const char ref[] = {'&', '#', 'x', Hex[c >> 4], Hex[c & 15], ';'};
+            out.append(ref, sizeof ref);
+        }
+        plain = i + 1;
+    }
+    out.append(text, plain, std::string::npos);
+}
+
 // The request skeleton: declaration, group root with xmlns, command element with CmdType,
-// ID and Target, then the parameter elements each holding its value as its only text.
+// ID and Target, then the parameter elements each holding its value as its only text. Written
+// straight out the way the XML printer prints such a tree on one line (a request carries a
+// whole protocol, so it is not built as a tree first).
 std::string buildRequest(const char *group, const char *command, const char *id,
                          std::initializer_list<Param> params)
 {
-    TiXmlDocument doc;
-    doc.LinkEndChild(new TiXmlDeclaration("1.0", "", ""));
-    auto *root = new TiXmlElement(group);
-    root->SetAttribute("xmlns", InstrumentXmlNamespace);
-    doc.LinkEndChild(root);
-    auto *cmd = new TiXmlElement(command);
-    cmd->SetAttribute("CmdType", "Request");
-    cmd->SetAttribute("ID", id);
-    cmd->SetAttribute("Target", "pcr");
-    root->LinkEndChild(cmd);
-    for (const Param &p : params) {
-        auto *e = new TiXmlElement(p.first);
-        e->LinkEndChild(new TiXmlText(p.second));
-        cmd->LinkEndChild(e);
+    size_t size = 160;
+    for (const Param &p : params)
+        size += 2 * std::strlen(p.first) + p.second.size() + p.second.size() / 4 + 8;
+    std::string out;
+    out.reserve(size);
+    out += "<?xml version=\"1.0\" ?><";
+    out += group;
+    out += " xmlns=\"";
+    appendEscaped(out, InstrumentXmlNamespace);
+    out += "\"><";
+    out += command;
+    out += " CmdType=\"Request\" ID=\"";
+    appendEscaped(out, id);
+    out += "\" Target=\"pcr\"";
+    if (params.size() == 0) {
+        out += " />";
+    } else {
+        out += '>';
+        for (const Param &p : params) {
+            out += '<';
+            out += p.first;
+            out += '>';
+            appendEscaped(out, p.second);
+            out += "</";
+            out += p.first;
+            out += '>';
+        }
+        out += "</";
+        out += command;
+        out += '>';
     }
-    return PrintInstrumentXml(doc);
+    out += "</";
+    out += group;
+    out += '>';
+    return out;
 }
 
 // Replies are read with their whitespace as sent: names and protocol texts go back to the
@@ -49,6 +102,12 @@ void keepWhitespace()
     static std::once_flag once;
     std::call_once(once, [] { TiXmlBase::SetCondenseWhiteSpace(false); });
 }
+
+// The document of a reply, parsed on this thread. A reply is read twice or more in a row
+// (the status check, then the command's reader; a log reader once per entry), so the
+// document of the last reply read stays with the thread and is parsed again only for
+// another text. The reference holds until the next reply is read on this thread.
+const TiXmlDocument &replyDocument(const std::string &reply);
 
 // The first child element of each name in turn, from the document; null when one is missing.
 const TiXmlElement *findPath(const TiXmlDocument &doc, std::initializer_list<const char *> path)
@@ -94,8 +153,7 @@ template <typename Table>
 void readNameList(const std::string &reply, const char *listName, const char *entryName,
                   Table &table, int &count, bool &ok)
 {
-    TiXmlDocument doc;
-    ParseInstrumentXml(doc, reply);
+    const TiXmlDocument &doc = replyDocument(reply);
     const TiXmlElement *list = findPath(doc, {"FileSystem", "Dir", listName});
     const TiXmlElement *entry = list ? list->FirstChildElement(entryName) : nullptr;
     ok = entry != nullptr;
@@ -137,6 +195,29 @@ bool XmlNestsDeeperThan(const std::string &text, int limit)
     return false;
 }
 
+namespace {
+
+struct ReadReply {
+    std::string text;
+    TiXmlDocument doc;
+    bool held = false;
+};
+
+const TiXmlDocument &replyDocument(const std::string &reply)
+{
+    thread_local ReadReply last;
+    if (!last.held || last.text != reply) {
+        last.held = false;
+        last.doc = TiXmlDocument();
+        ParseInstrumentXml(last.doc, reply);
+        last.text = reply;
+        last.held = true;
+    }
+    return last.doc;
+}
+
+} // namespace
+
 bool ParseInstrumentXml(TiXmlDocument &doc, const std::string &text)
 {
     keepWhitespace();
@@ -144,6 +225,9 @@ bool ParseInstrumentXml(TiXmlDocument &doc, const std::string &text)
         return false;
     // Bytes are taken one by one (no UTF-8 decoding): names come back exactly as sent, and
     // the parser's UTF-8 path can step past the end of a text cut inside a multi-byte sequence.
+    // No row and column are kept for the nodes (nothing reads them; counting them costs a
+    // pass over every character).
+    doc.SetTabSize(0);
     doc.Parse(text.c_str(), nullptr, TIXML_ENCODING_LEGACY);
     return !doc.Error();
 }
@@ -319,41 +403,9 @@ void FindReplyError(const TiXmlNode *start, ReplyErrorScan &scan)
     }
 }
 
-namespace {
-
-// The last reply parsed on this thread. Every reply is read twice in a row (its status by
-// ReplyStatus, then its fields by the command's reader), and a protocol reply of a few
-// kilobytes costs more to parse than to exchange over the loopback: the second reading of the
-// same text takes the same document. Larger replies are parsed each time and not kept.
-constexpr size_t ParsedReplyKeptBytes = 256 * 1024;
-
-const TiXmlDocument &parsedReply(const std::string &reply, TiXmlDocument &own)
-{
-    if (reply.size() > ParsedReplyKeptBytes) {
-        ParseInstrumentXml(own, reply);
-        return own;
-    }
-    struct Kept {
-        std::string text;
-        std::unique_ptr<TiXmlDocument> doc;
-    };
-    thread_local Kept kept;
-    if (!kept.doc || kept.text != reply) {
-        kept.doc.reset();
-        auto doc = std::make_unique<TiXmlDocument>();
-        ParseInstrumentXml(*doc, reply);
-        kept.text = reply;
-        kept.doc = std::move(doc);
-    }
-    return *kept.doc;
-}
-
-} // namespace
-
 bool ScanReplyError(const std::string &reply, ReplyErrorScan &scan)
 {
-    TiXmlDocument own;
-    const TiXmlDocument &doc = parsedReply(reply, own);
+    const TiXmlDocument &doc = replyDocument(reply);
     if (!doc.FirstChild())
         return false;
     FindReplyError(&doc, scan);
@@ -385,8 +437,7 @@ int ReplyStatus(const std::string &reply, std::string &message)
 void GetInstrumentInfo_Ret_Doc(const std::string &reply, std::string &type, std::string &firmware,
                                std::string &serialNumber, bool &ok)
 {
-    TiXmlDocument doc;
-    ParseInstrumentXml(doc, reply);
+    const TiXmlDocument &doc = replyDocument(reply);
     FieldReader r(findPath(doc, {"Instrument", "GetInstrumentInfo"}), ok);
     r.read("SN", serialNumber, "DU0000000000");
     r.read("Type", type);
@@ -396,8 +447,7 @@ void GetInstrumentInfo_Ret_Doc(const std::string &reply, std::string &type, std:
 void Test1_Ret_Doc(const std::string &reply, std::string &stringA, std::string &intA,
                    std::string &floatA, std::string &booleanA, bool &ok)
 {
-    TiXmlDocument doc;
-    ParseInstrumentXml(doc, reply);
+    const TiXmlDocument &doc = replyDocument(reply);
     FieldReader r(findPath(doc, {"Communication", "Test1"}), ok);
     r.read("StringA", stringA);
     r.read("IntA", intA);
@@ -407,8 +457,7 @@ void Test1_Ret_Doc(const std::string &reply, std::string &stringA, std::string &
 
 void GetStatus_Ret_Doc(const std::string &reply, InstrumentStatus &status, bool &ok)
 {
-    TiXmlDocument doc;
-    ParseInstrumentXml(doc, reply);
+    const TiXmlDocument &doc = replyDocument(reply);
     FieldReader r(findPath(doc, {"CycleProtocol", "GetStatus"}), ok);
     for (size_t i = 0; i < status.size(); ++i)
         r.read(InstrumentStatusNames[i], status[i]);
@@ -416,16 +465,14 @@ void GetStatus_Ret_Doc(const std::string &reply, InstrumentStatus &status, bool 
 
 void Power_Ret_Doc(const std::string &reply, std::string &status, bool &ok)
 {
-    TiXmlDocument doc;
-    ParseInstrumentXml(doc, reply);
+    const TiXmlDocument &doc = replyDocument(reply);
     FieldReader r(findPath(doc, {"Instrument", "Power"}), ok);
     r.read("Status", status, "0");
 }
 
 void GetTime_Ret_Doc(const std::string &reply, std::string &time, bool &ok)
 {
-    TiXmlDocument doc;
-    ParseInstrumentXml(doc, reply);
+    const TiXmlDocument &doc = replyDocument(reply);
     FieldReader r(findPath(doc, {"Instrument", "SetTime"}), ok);
     r.read("Time", time, "000000000000");
 }
@@ -442,8 +489,7 @@ void DirFiles_Ret_Doc(const std::string &reply, FileNameTable &files, int &count
 
 void GetParameter_Ret_Doc(const std::string &reply, std::string &value, bool &ok)
 {
-    TiXmlDocument doc;
-    ParseInstrumentXml(doc, reply);
+    const TiXmlDocument &doc = replyDocument(reply);
     FieldReader r(findPath(doc, {"Instrument", "GetParameter"}), ok);
     r.read("Value", value);
 }
@@ -451,8 +497,7 @@ void GetParameter_Ret_Doc(const std::string &reply, std::string &value, bool &ok
 void GetProtocol_Ret_Doc(const std::string &reply, std::string &folder, std::string &file,
                          std::string &protocol, bool &ok)
 {
-    TiXmlDocument own;
-    const TiXmlDocument &doc = parsedReply(reply, own);
+    const TiXmlDocument &doc = replyDocument(reply);
     FieldReader r(findPath(doc, {"CycleProtocol", "GetProtocol"}), ok);
     r.read("Folder", folder);
     r.read("File", file);
@@ -461,8 +506,7 @@ void GetProtocol_Ret_Doc(const std::string &reply, std::string &folder, std::str
 
 void LoadProtocol_Ret_Doc(const std::string &reply, std::string &folder, std::string &file, bool &ok)
 {
-    TiXmlDocument own;
-    const TiXmlDocument &doc = parsedReply(reply, own);
+    const TiXmlDocument &doc = replyDocument(reply);
     FieldReader r(findPath(doc, {"CycleProtocol", "LoadProtocol"}), ok);
     r.read("Folder", folder);
     r.read("File", file);
@@ -470,16 +514,14 @@ void LoadProtocol_Ret_Doc(const std::string &reply, std::string &folder, std::st
 
 void GetAttr_Ret_Doc(const std::string &reply, std::string &value, bool &ok)
 {
-    TiXmlDocument doc;
-    ParseInstrumentXml(doc, reply);
+    const TiXmlDocument &doc = replyDocument(reply);
     FieldReader r(findPath(doc, {"Instrument", "GetAttrValue"}), ok);
     r.read("Value", value);
 }
 
 void GetProtocolLogErrorCount_Ret_Doc(const std::string &reply, int &count, bool &ok)
 {
-    TiXmlDocument doc;
-    ParseInstrumentXml(doc, reply);
+    const TiXmlDocument &doc = replyDocument(reply);
     ok = true;
     count = 0;
     const TiXmlElement *errors = findPath(doc, {"CycleProtocol", "GetProtocolLog", "ProtocolLog", "Errors"});
@@ -491,8 +533,7 @@ void GetProtocolLogErrorCount_Ret_Doc(const std::string &reply, int &count, bool
 void GetProtocolLog_Ret_Doc(const std::string &reply, std::string &startTime, std::string &runTime,
                             std::string &path, bool &ok)
 {
-    TiXmlDocument doc;
-    ParseInstrumentXml(doc, reply);
+    const TiXmlDocument &doc = replyDocument(reply);
     FieldReader r(findPath(doc, {"CycleProtocol", "GetProtocolLog", "ProtocolLog"}), ok);
     r.read("StartTime", startTime);
     r.read("RunTime", runTime);
@@ -501,8 +542,7 @@ void GetProtocolLog_Ret_Doc(const std::string &reply, std::string &startTime, st
 
 void GetProtocolLogError_Ret_Doc(const std::string &reply, int index, ProtocolLogEntry &entry, bool &ok)
 {
-    TiXmlDocument doc;
-    ParseInstrumentXml(doc, reply);
+    const TiXmlDocument &doc = replyDocument(reply);
     const TiXmlElement *errors = findPath(doc, {"CycleProtocol", "GetProtocolLog", "ProtocolLog", "Errors"});
     const TiXmlElement *error = nullptr;
     if (errors && index >= 0) {
@@ -522,8 +562,7 @@ void GetProtocolLogError_Ret_Doc(const std::string &reply, int index, ProtocolLo
 
 void GetBoardInfo_Ret_Doc(const std::string &reply, BoardInfo &board, bool &ok)
 {
-    TiXmlDocument doc;
-    ParseInstrumentXml(doc, reply);
+    const TiXmlDocument &doc = replyDocument(reply);
     FieldReader r(findPath(doc, {"Instrument", "GetBoardInfo"}), ok);
     r.read("InfoRev", board[BoardInfoRev]);
     r.read("Name", board[BoardName]);

@@ -123,10 +123,15 @@ bool SendNetCommand(TcpClient &client, const std::string &host, const std::strin
     const int one = 1;
     ::setsockopt(s.fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
 
-    // Connect.
+    // Connect. A connection still being made is waited for only when the first send finds
+    // it so (on a near instrument it is mostly made within connect() already).
+    bool connecting = false;
     if (::connect(s.fd, reinterpret_cast<const sockaddr *>(&addr), sizeof addr) != 0) {
         if (errno != EINPROGRESS && errno != EINTR)
             return fail(ExchangeOutcome::ConnectFailed, errno);
+        connecting = true;
+    }
+    const auto waitConnected = [&]() -> bool {
         const int ready = waitFor(s.fd, POLLOUT, Clock::now() + timeout, pump, client.FAborted);
         if (ready == WaitAborted)
             return fail(ExchangeOutcome::Aborted, 0);
@@ -136,7 +141,11 @@ bool SendNetCommand(TcpClient &client, const std::string &host, const std::strin
         socklen_t len = sizeof err;
         if (ready < 0 || ::getsockopt(s.fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0 || err != 0)
             return fail(ExchangeOutcome::ConnectFailed, err ? err : errno);
-    }
+        connecting = false;
+        return true;
+    };
+    if (request.empty() && connecting && !waitConnected())
+        return false;
 
     // Write the whole request as it stands.
     size_t sent = 0;
@@ -144,10 +153,20 @@ bool SendNetCommand(TcpClient &client, const std::string &host, const std::strin
         const ssize_t n = ::send(s.fd, request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
         if (n > 0) {
             sent += static_cast<size_t>(n);
+            connecting = false;
             continue;
         }
         if (n < 0 && errno == EINTR)
             continue;
+        if (connecting) {
+            // Not connected yet (EAGAIN), or the connection failed (refused, reset...).
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                if (!waitConnected())
+                    return false;
+                continue;
+            }
+            return fail(ExchangeOutcome::ConnectFailed, n < 0 ? errno : 0);
+        }
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
             const int ready = waitFor(s.fd, POLLOUT, Clock::now() + timeout, pump, client.FAborted);
             if (ready == WaitAborted)
@@ -161,9 +180,21 @@ bool SendNetCommand(TcpClient &client, const std::string &host, const std::strin
         return fail(ExchangeOutcome::WriteFailed, n < 0 ? errno : 0);
     }
 
-    // Read in blocks until the orderly close.
+    // Read in blocks until the orderly close. Nothing can have come yet right after the
+    // request went out: wait first.
     char buffer[65536];
+    bool waitFirst = true;
     for (;;) {
+        if (waitFirst) {
+            waitFirst = false;
+            const int ready = waitFor(s.fd, POLLIN, Clock::now() + timeout, pump, client.FAborted);
+            if (ready == WaitAborted)
+                return fail(ExchangeOutcome::Aborted, 0);
+            if (ready == WaitTimedOut)
+                return fail(ExchangeOutcome::ReadTimeout, ETIMEDOUT);
+            if (ready < 0)
+                return fail(ExchangeOutcome::Reset, errno);
+        }
         const ssize_t n = ::recv(s.fd, buffer, sizeof buffer, 0);
         if (n > 0) {
             reply.append(buffer, static_cast<size_t>(n));

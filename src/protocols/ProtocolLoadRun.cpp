@@ -30,12 +30,28 @@ void ProtocolLoadRun::showFolder(const QString &folder)
         hooks.folderListed(*pane);
 }
 
+bool ProtocolLoadRun::readFile(const QString &path, ReadFile &out)
+{
+    const auto held = FRead.constFind(path);
+    if (held != FRead.constEnd()) {
+        out = held.value();
+        return true;
+    }
+    ReadFile read;
+    if (!ReadProtocolFile(path, read.name, read.protocol, read.size))
+        return false;
+    if (FRunning)
+        FRead.insert(path, read);
+    out = std::move(read);
+    return true;
+}
+
 bool ProtocolLoadRun::storedName(const QString &path, QString &name)
 {
-    std::string file, protocol, size;
-    if (!ReadProtocolFile(path, file, protocol, size))
+    ReadFile read;
+    if (!readFile(path, read))
         return false;
-    name = InstrumentText(file);
+    name = InstrumentText(read.name);
     return true;
 }
 
@@ -48,6 +64,7 @@ void ProtocolLoadRun::LoadCheckedFiles(bool skip)
     const QString F = pane->folderName();
     FJob.clearCancel();
     FRunning = true;
+    FRead.clear();
     if (hooks.runStarted)
         hooks.runStarted();
     setStatus(QString());
@@ -82,6 +99,7 @@ void ProtocolLoadRun::LoadCheckedFiles(bool skip)
         failure = QStringLiteral("Unknown error");
     }
     FRunning = false;
+    FRead.clear();
     if (hooks.runEnded)
         hooks.runEnded();
     if (!FJob.cancelled()) {
@@ -125,7 +143,11 @@ void ProtocolLoadRun::ValidateCheckedFiles(bool skip, const QString &F)
 
 bool ProtocolLoadRun::FetchProtocolFile(const QString &path)
 {
-    if (ReadProtocolFile(path, FDiskName, FDiskProtocol, FDiskSize)) {
+    ReadFile read;
+    if (readFile(path, read)) {
+        FDiskName = std::move(read.name);
+        FDiskProtocol = std::move(read.protocol);
+        FDiskSize = std::move(read.size);
         FetchedProtocol &fetched = FOps.fetchedProtocol();
         fetched.release();
         fetched.Size = StoredProtocolSize(FDiskSize);

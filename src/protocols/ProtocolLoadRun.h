@@ -9,6 +9,8 @@
 #include "protocols/ProtocolCopyRun.h"
 #include "protocols/ProtocolPane.h"
 
+#include <QHash>
+
 #include <string>
 
 namespace duvo {
@@ -45,13 +47,22 @@ public:
     void showFolder(const QString &folder);
 
 private:
+    struct ReadFile {
+        std::string name, protocol, size;
+    };
     void setStatus(const QString &text);
+    // The texts of the protocol file at path; false (the reader's message shown) when
+    // unreadable. During a run each readable file is read once: validation, the name check
+    // and the load use the same texts. A file that could not be read is tried again (and its
+    // message shown again) each time.
+    bool readFile(const QString &path, ReadFile &out);
     // The name stored in the file at path; false (the reader's message shown) when unreadable.
-    static bool storedName(const QString &path, QString &name);
+    bool storedName(const QString &path, QString &name);
 
     DeviceFileOperations &FOps;
     WholeInstrumentJob &FJob;
     bool FRunning = false;
+    QHash<QString, ReadFile> FRead;  // the files read in this run, by path
 };
 
 } // namespace duvo

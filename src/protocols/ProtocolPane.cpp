@@ -138,6 +138,17 @@ void ProtocolPaneModel::addItem(const QString &markup, bool header)
     endInsertRows();
 }
 
+void ProtocolPaneModel::addItems(const QStringList &markups)
+{
+    if (markups.isEmpty())
+        return;
+    beginInsertRows({}, count(), count() + int(markups.size()) - 1);
+    FItems.reserve(FItems.size() + markups.size());
+    for (const QString &markup : markups)
+        FItems.append(Item{markup, ListItemPlainText(markup), FAllHeaders, false});
+    endInsertRows();
+}
+
 void ProtocolPaneModel::setSelected(int index)
 {
     if (index < -1 || index >= count())
@@ -214,11 +225,14 @@ void ListPaneRoot(ProtocolPaneModel &pane, DeviceFileOperations &ops, const QStr
     int n = 0;
     ops.ListDeviceFolders(ip.toStdString(), n, names, FolderListing::WithoutRecent);
     if (!names.empty()) {
+        QStringList items;
+        items.reserve(qsizetype(names.size()));
         for (const std::string &name : names) {
-            pane.addItem(FolderItemFor(InstrumentText(name)));
+            items << FolderItemFor(InstrumentText(name));
             if (yield)
                 yield();
         }
+        pane.addItems(items);
         pane.setSelected(0);
     }
     pane.setFolderText(QStringLiteral("/"));
@@ -232,11 +246,14 @@ void ShowPaneFolder(ProtocolPaneModel &pane, DeviceFileOperations &ops, const QS
     int n = 0;
     ops.ListDeviceFiles(ip.toStdString(), folder.toStdString(), n, names);
     pane.addItem(ParentFolderItem(), true);
+    QStringList items;
+    items.reserve(qsizetype(names.size()));
     for (const std::string &name : names) {
-        pane.addItem(ProtocolFileItem(InstrumentText(name)));
+        items << ProtocolFileItem(InstrumentText(name));
         if (yield)
             yield();
     }
+    pane.addItems(items);
     pane.setSelected(0);
     pane.setFolderText(folder.contains(QLatin1Char('/')) ? folder : QStringLiteral("/") + folder);
 }

@@ -64,6 +64,8 @@ public:
 
     void clear();
     void addItem(const QString &markup, bool header = false);
+    // Adds items at the end in one insertion (a listing's names, which views then lay out once).
+    void addItems(const QStringList &markups);
 
     // -1 when nothing is selected.
     int selected() const { return FSelected; }

@@ -3,6 +3,7 @@
 
 #include <QSignalSpy>
 #include <QTest>
+#include <QElapsedTimer>
 #include <QTimer>
 
 using namespace duvo;
@@ -56,6 +57,34 @@ private slots:
         QCOMPARE(job.stepNumber(), 3); // the third step was announced, then refused
         job.clearCancel();
         QVERIFY(!job.cancelled());
+    }
+
+    // Steps far shorter than a timer's interval: events are let through by time, not at
+    // every step, and a 10 ms timer still runs all along the job.
+    void timersRunDuringManyShortSteps()
+    {
+        WholeInstrumentJob job;
+        int ticks = 0;
+        QTimer tick;
+        tick.setInterval(10);
+        QObject::connect(&tick, &QTimer::timeout, [&] { ++ticks; });
+        tick.start();
+        QElapsedTimer clock;
+        clock.start();
+        int steps = 0;
+        // Steps of 0.1 ms each, for 300 ms; the last one stops the job.
+        const bool finished = job.runSteps(QStringLiteral("step "), 100000, [](int) { return QString(); },
+                                           [&](int) {
+                                               ++steps;
+                                               QElapsedTimer busy;
+                                               busy.start();
+                                               while (busy.nsecsElapsed() < 100000) {
+                                               }
+                                               return clock.elapsed() < 300;
+                                           });
+        QVERIFY(!finished);
+        QVERIFY2(ticks >= 5, qPrintable(QString::number(ticks)));
+        QVERIFY(steps > 10 * ticks);
     }
 
     void failedStepAsksAndCancelStopsTheJob_data()

@@ -3,6 +3,7 @@
 #include <QTest>
 
 #include <functional>
+#include <tinyxml.h>
 
 Q_DECLARE_METATYPE(std::string)
 
@@ -113,6 +114,34 @@ private slots:
         QFETCH(std::string, built);
         QFETCH(std::string, expected);
         QCOMPARE(QByteArray::fromStdString(built), QByteArray::fromStdString(expected));
+    }
+
+    // A request is written straight out; it must be byte for byte what the XML printer makes
+    // of the same tree, for every byte a value can hold.
+    void requestsAreWhatThePrinterPrints()
+    {
+        std::vector<std::string> values{std::string(), "&#x41;'\t\"<>", "a  b\r\n &amp; \xC3\xA9\x7F"};
+        for (int c = 0; c < 256; ++c)
+            values.push_back(std::string(1, char(c)) + "x" + std::string(1, char(c)));
+        for (const std::string &value : values) {
+            TiXmlDocument doc;
+            doc.LinkEndChild(new TiXmlDeclaration("1.0", "", ""));
+            auto *root = new TiXmlElement("CycleProtocol");
+            root->SetAttribute("xmlns", "http://www.velmor.com/pcr/protocol");
+            doc.LinkEndChild(root);
+            auto *command = new TiXmlElement("LoadProtocol");
+            command->SetAttribute("CmdType", "Request");
+            command->SetAttribute("ID", "E2BDCCD3");
+            command->SetAttribute("Target", "pcr");
+            root->LinkEndChild(command);
+            for (const char *name : {"Folder", "File", "Protocol"}) {
+                auto *e = new TiXmlElement(name);
+                e->LinkEndChild(new TiXmlText(value));
+                command->LinkEndChild(e);
+            }
+            const std::string printed = PrintInstrumentXml(doc);
+            QCOMPARE(QByteArray::fromStdString(LoadProtocol_doc(value, value, value)), QByteArray::fromStdString(printed));
+        }
     }
 
     void escapedTextsComeBackUnchanged()

@@ -126,6 +126,28 @@ private slots:
         QCOMPARE(prompts.asked().size(), 0);
     }
 
+    // Each file is read once in a run: what validation read is what goes to the instrument,
+    // also when the disk file is replaced while the run goes on.
+    void aRunLoadsWhatItValidated()
+    {
+        LoadLab lab;
+        QVERIFY2(lab.sim.started(), lab.sim.error().c_str());
+        ScriptedPrompts prompts;
+        lab.file("A.SVP", "PCR1", "<Root>as validated</Root>");
+        lab.openFolder("OPEN");
+        lab.run.hooks.status = [&](const QString &text) {
+            if (text == QLatin1String("Copying files"))
+                lab.file("A.SVP", "OTHER", "<Root>changed later</Root>");
+        };
+        lab.run.LoadCheckedFiles(true);
+        QCOMPARE(writes(lab.sim, 0), QStringList{"LoadProtocol OPEN PCR1"});
+        QCOMPARE(lab.sim.instrument(0).protocol("OPEN", "PCR1").value_or(""), std::string("<Root>as validated</Root>"));
+        QCOMPARE(prompts.asked().size(), 0);
+        // Outside a run the file is read afresh.
+        QVERIFY(lab.run.FetchProtocolFile(lab.path("A.SVP")));
+        QCOMPARE(lab.run.FDiskName, std::string("OTHER"));
+    }
+
     void skipReportsAndOverwriteDeletesFirst_data()
     {
         QTest::addColumn<bool>("skip");

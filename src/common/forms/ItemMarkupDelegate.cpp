@@ -241,6 +241,16 @@ const ItemMarkup &ItemMarkupDelegate::parsed(const QString &markup) const
     return FLast;
 }
 
+QSize ItemMarkupDelegate::markupSize(const QString &markup, const QFont &font) const
+{
+    if (markup != FSizeText || FSizeText.isNull() || font != FSizeFont) {
+        FSize = parsed(markup).size(font);
+        FSizeText = markup.isNull() ? QLatin1String("") : markup;
+        FSizeFont = font;
+    }
+    return FSize;
+}
+
 void ItemMarkupDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
     QStyleOptionViewItem opt = option;
@@ -266,7 +276,7 @@ QSize ItemMarkupDelegate::sizeHint(const QStyleOptionViewItem &option, const QMo
 {
     QStyleOptionViewItem opt = option;
     initStyleOption(&opt, index);
-    const QSize markup = parsed(opt.text).size(opt.font);
+    const QSize markup = markupSize(opt.text, opt.font);
     int extra = 4;
     if (opt.features & QStyleOptionViewItem::HasCheckIndicator) {
         const QWidget *widget = opt.widget;

@@ -57,10 +57,16 @@ public:
 
 private:
     const ItemMarkup &parsed(const QString &markup) const;
+    QSize markupSize(const QString &markup, const QFont &font) const;
 
     int FItemHeight = 0;
     mutable QString FLastText;
     mutable ItemMarkup FLast;
+    // The last size asked for, kept apart from painting: a list of like items is laid out
+    // by its first item, again after every change of the list.
+    mutable QString FSizeText;
+    mutable QFont FSizeFont;
+    mutable QSize FSize;
 };
 
 } // namespace duvo
