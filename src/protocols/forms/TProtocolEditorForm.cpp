@@ -303,9 +303,6 @@ QString defaultFolder()
     return folder.isEmpty() ? ProgramFolder() : folder;
 }
 
-// A decimal spin text of the panel ("00.0").
-QString panelNumber(double v) { return FormatDisplayNumber(v); }
-
 QTime panelTime(double time)
 {
     const TimeParts t = DecodeTime(time);

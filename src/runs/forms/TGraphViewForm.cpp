@@ -1,6 +1,7 @@
 #include "runs/forms/TGraphViewForm.h"
 
 #include "common/Prompts.h"
+#include "common/forms/PrintPrompt.h"
 #include "runs/DayNumber.h"
 
 #include <QApplication>
@@ -430,19 +431,8 @@ void TGraphViewForm::PrintPreviewClick()
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageOrientation(QPageLayout::Landscape);
     printer.setDocName(windowTitle());
-    PromptRequest r;
-    r.kind = PromptKind::Print;
-    r.title = QStringLiteral("Print");
-    r.buttons = Ok | Cancel;
-    r.printer = &printer;
-    const PromptAnswer a = Prompts::instance().ask(r);
-    if (a.button != Ok)
-        return;
-    if (!a.value.isEmpty()) {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(a.value);
-    }
-    PrintTo(printer);
+    if (askPrinter(printer))
+        PrintTo(printer);
 }
 
 void TGraphViewForm::CopyClick()
