@@ -254,6 +254,11 @@ CppSQLite3DB::~CppSQLite3DB()
     CloseFile();
 }
 
+const char *CppSQLite3DB::LibraryVersion()
+{
+    return sqlite3_libversion();
+}
+
 void CppSQLite3DB::OpenFile(const char *path)
 {
     const int rc = sqlite3_open(path, &FDB);

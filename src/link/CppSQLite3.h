@@ -102,6 +102,9 @@ public:
     CppSQLite3DB(const CppSQLite3DB &) = delete;
     CppSQLite3DB &operator=(const CppSQLite3DB &) = delete;
 
+    // The version of the SQLite library in use ("3.40.1").
+    static const char *LibraryVersion();
+
     void OpenFile(const char *path);
     void OpenFile(const QString &path);
     // Opens a database file that must exist already (read and write): a missing file throws

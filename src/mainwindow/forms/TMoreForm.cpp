@@ -11,7 +11,6 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QVBoxLayout>
-#include <sqlite3.h>
 
 TMoreForm::TMoreForm(QWidget *owner) : QDialog(owner)
 {
@@ -60,7 +59,7 @@ void TMoreForm::load()
             CppSQLite3DB db;
             db.OpenFile(DatabasePath);
             db.CloseFile();
-            libraryVersion = QString::fromLatin1(sqlite3_libversion());
+            libraryVersion = QString::fromLatin1(CppSQLite3DB::LibraryVersion());
         } else {
             duvo::Prompts::message(QStringLiteral("Can't find the database file!"), QStringLiteral("Database Error"), duvo::Ok,
                                    duvo::PromptIcon::Warning);
