@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
+#include <functional>
 #include <set>
 
 using namespace duvo;
@@ -69,6 +70,24 @@ std::unique_ptr<ModalWatch> pickDevice(int record)
     });
 }
 
+// A program folder, a lab of count instruments on 127.0.229.x, scripted prompts and a main
+// window listing the lab (after setUp, which may change what the instruments report).
+struct LabBench {
+    TempProgramFolder folder;
+    SimulatedLab lab;
+    ScriptedPrompts prompts;
+    DOzerAvirAded main;
+
+    explicit LabBench(int count, const std::function<void(SimulatedLab &)> &setUp = {}) : lab("127.0.229", count)
+    {
+        if (!lab.started())
+            return;
+        if (setUp)
+            setUp(lab);
+        listLab(main, lab);
+    }
+};
+
 QStringList commandsOf(SimulatedLab &lab, int k)
 {
     QStringList out;
@@ -90,12 +109,9 @@ private slots:
 
     void powerOffWithOneDeviceRefusing()
     {
-        TempProgramFolder folder;
-        SimulatedLab lab("127.0.229", 2);
-        QVERIFY2(lab.started(), lab.error().c_str());
-        ScriptedPrompts prompts;
-        DOzerAvirAded main;
-        listLab(main, lab);
+        LabBench bench(2);
+        QVERIFY2(bench.lab.started(), bench.lab.error().c_str());
+        auto &[folder, lab, prompts, main] = bench;
         lab.setRefusing(1, true);
         prompts.answer(No, QStringLiteral("Scan network to build new device list?"), QStringLiteral("Device List"));
         auto watch = pickDevices({0, 1}, QStringLiteral("Select Devices for Shutdown"));
@@ -115,18 +131,15 @@ private slots:
 
     void rebootWhereEveryDeviceFailsShowsTheBox()
     {
-        TempProgramFolder folder;
-        SimulatedLab lab("127.0.229", 2);
-        QVERIFY2(lab.started(), lab.error().c_str());
+        LabBench bench(2);
+        QVERIFY2(bench.lab.started(), bench.lab.error().c_str());
+        auto &[folder, lab, prompts, main] = bench;
         duvosim::SimFault fault;
         fault.command = "Power";
         fault.errCode = 9;
         fault.errMessage = "Lid open";
         lab.addFault(0, fault);
         lab.setRefusing(1, true);
-        ScriptedPrompts prompts;
-        DOzerAvirAded main;
-        listLab(main, lab);
         prompts.answer(Ok, QStringLiteral("The command did not complete correctly. Please try again!"), QStringLiteral("Information"));
         auto watch = pickDevices({0, 1}, QStringLiteral("Select Devices for Reboot"));
         QVERIFY(clickButton(&main, QStringLiteral("btnReboot")));
@@ -138,13 +151,9 @@ private slots:
 
     void clockSyncSendsOneTimeTextToAll()
     {
-        TempProgramFolder folder;
-        SimulatedLab lab("127.0.229", 3);
-        QVERIFY2(lab.started(), lab.error().c_str());
-        lab.instrument(2).setType("SV cycler");
-        ScriptedPrompts prompts;
-        DOzerAvirAded main;
-        listLab(main, lab);
+        LabBench bench(3, [](SimulatedLab &lab) { lab.instrument(2).setType("SV cycler"); });
+        QVERIFY2(bench.lab.started(), bench.lab.error().c_str());
+        auto &[folder, lab, prompts, main] = bench;
         prompts.answer(Ok, QStringLiteral("PC time sync command completed using:  "), QStringLiteral("Information"));
         auto watch = pickDevices({0, 1}, QStringLiteral("Select Devices for synchronizing Time & Date"));
         const QDateTime before = QDateTime::currentDateTime();
@@ -160,12 +169,9 @@ private slots:
 
     void aliasBeforeLocationAndAFailedAliasStopsThere()
     {
-        TempProgramFolder folder;
-        SimulatedLab lab("127.0.229", 1);
-        QVERIFY2(lab.started(), lab.error().c_str());
-        ScriptedPrompts prompts;
-        DOzerAvirAded main;
-        listLab(main, lab);
+        LabBench bench(1);
+        QVERIFY2(bench.lab.started(), bench.lab.error().c_str());
+        auto &[folder, lab, prompts, main] = bench;
         main.FDeviceList.at(0)->alias = "Bench 1";
 
         auto fill = [](const QString &name, const QString &location) {
@@ -211,12 +217,9 @@ private slots:
 
     void formatOfARunningDeviceAsksFirstThenSendsNothing()
     {
-        TempProgramFolder folder;
-        SimulatedLab lab("127.0.229", 1);
-        QVERIFY2(lab.started(), lab.error().c_str());
-        ScriptedPrompts prompts;
-        DOzerAvirAded main;
-        listLab(main, lab);
+        LabBench bench(1);
+        QVERIFY2(bench.lab.started(), bench.lab.error().c_str());
+        auto &[folder, lab, prompts, main] = bench;
         main.FDeviceList.at(0)->runState = "Running";
         auto picker = pickDevice(0);
         prompts.answer(Yes, QStringLiteral("Warning! This will format the Duvo flash drive. Do you want to continue?"),
@@ -233,12 +236,9 @@ private slots:
 
     void cloneNeedsTwoDevices()
     {
-        TempProgramFolder folder;
-        SimulatedLab lab("127.0.229", 1);
-        QVERIFY2(lab.started(), lab.error().c_str());
-        ScriptedPrompts prompts;
-        DOzerAvirAded main;
-        listLab(main, lab);
+        LabBench bench(1);
+        QVERIFY2(bench.lab.started(), bench.lab.error().c_str());
+        auto &[folder, lab, prompts, main] = bench;
         prompts.answer(Ok, QStringLiteral("Cloning needs at least 2 devices on the network!"), QStringLiteral("Clone"));
         QVERIFY(clickButton(&main, QStringLiteral("btnClone")));
         QCOMPARE(prompts.pending(), 0);
@@ -246,12 +246,9 @@ private slots:
 
     void runLogReportOfARefusingDeviceTriesFourTimes()
     {
-        TempProgramFolder folder;
-        SimulatedLab lab("127.0.229", 1);
-        QVERIFY2(lab.started(), lab.error().c_str());
-        ScriptedPrompts prompts;
-        DOzerAvirAded main;
-        listLab(main, lab);
+        LabBench bench(1);
+        QVERIFY2(bench.lab.started(), bench.lab.error().c_str());
+        auto &[folder, lab, prompts, main] = bench;
         lab.fail(0, 100);
         auto picker = pickDevice(0);
         prompts.answer(Ok, QStringLiteral("Problem retrieving log file or no log file available!  Please try again later."), QStringLiteral("Log"));

@@ -53,6 +53,15 @@ void setUpDrive(duvosim::SimInstrument &in)
     in.putProtocol("Mixed", "Ab1", "<Protocol><Name>Ab1</Name></Protocol>");
 }
 
+// Two DUVO 24 instruments, the first with the drive above.
+struct DriveLab : SimulatedLab {
+    DriveLab() : SimulatedLab(Base, 2, "DUVO 24")
+    {
+        if (started())
+            setUpDrive(instrument(0));
+    }
+};
+
 QString folderItem(const char *name, bool secure = false)
 {
     return QStringLiteral("<IMG src=\"%1\" align=\"bottom\"><ind x=\"24\">%2")
@@ -92,9 +101,8 @@ class TestProtNav : public QObject {
 private slots:
     void listsFoldersAndReturnsTheChoice()
     {
-        SimulatedLab lab(Base, 2, "DUVO 24");
+        DriveLab lab;
         QVERIFY2(lab.started(), lab.error().c_str());
-        setUpDrive(lab.instrument(0));
         ScriptedPrompts prompts;
         Navigator nav(lab);
         TProtNavForm &f = *nav.form;
@@ -134,9 +142,8 @@ private slots:
 
     void viewSendsUpperCasedNames()
     {
-        SimulatedLab lab(Base, 2, "DUVO 24");
+        DriveLab lab;
         QVERIFY2(lab.started(), lab.error().c_str());
-        setUpDrive(lab.instrument(0));
         ScriptedPrompts prompts;
         QStringList opened;
         DeviceProtocolEditorFactory editor = DeviceProtocolEditor();
@@ -216,9 +223,8 @@ private slots:
 
     void reloadsAfterTheBrowser()
     {
-        SimulatedLab lab(Base, 2, "DUVO 24");
+        DriveLab lab;
         QVERIFY2(lab.started(), lab.error().c_str());
-        setUpDrive(lab.instrument(0));
         ScriptedPrompts prompts;
         Navigator nav(lab);
         TProtNavForm &f = *nav.form;
@@ -244,9 +250,8 @@ private slots:
 
     void takesNoInputWhileListing()
     {
-        SimulatedLab lab(Base, 2, "DUVO 24");
+        DriveLab lab;
         QVERIFY2(lab.started(), lab.error().c_str());
-        setUpDrive(lab.instrument(0));
         ScriptedPrompts prompts;
         Navigator nav(lab);
         TProtNavForm &f = *nav.form;
@@ -277,9 +282,8 @@ private slots:
 
     void closingStopsTheListing()
     {
-        SimulatedLab lab(Base, 2, "DUVO 24");
+        DriveLab lab;
         QVERIFY2(lab.started(), lab.error().c_str());
-        setUpDrive(lab.instrument(0));
         duvosim::SimFault slow{duvosim::FaultKind::Delay, "DirFolders"};
         slow.delayMs = 3000;
         lab.addFault(0, slow);

@@ -93,21 +93,17 @@ void TMultiSelForm::fill()
             return;
         const QSignalBlocker block(ListBox1);
         DeviceList &devices = ws->FDeviceList;
-        for (int i = 0; i < devices.Count(); ++i) {
-            DVDEVICEINFO_T *device = devices.at(i);
+        for (const auto &device : devices) {
             device->pickRow = -1;
             device->selected = 0;
-            if (i == FExcludedIndex)
-                continue;
-            const QString text = duvo::PickerItemText(*device);
-            if (text.isEmpty())
-                continue;
-            auto *item = new QListWidgetItem(text);
-            item->setData(RecordRole, i);
+        }
+        for (const duvo::PickerItem &entry : duvo::PickerItems(devices, FExcludedIndex)) {
+            auto *item = new QListWidgetItem(entry.text);
+            item->setData(RecordRole, entry.recordIndex);
             item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
             item->setCheckState(Qt::Unchecked);
             ListBox1->addItem(item);
-            device->pickRow = ListBox1->count() - 1;
+            devices.at(entry.recordIndex)->pickRow = ListBox1->count() - 1;
         }
     } catch (const std::exception &) {
         duvo::Prompts::message(QStringLiteral("Error during loading operation!"), QStringLiteral("Error"), duvo::Ok,
