@@ -15,6 +15,7 @@
 #include "protocols/ProtocolFile.h"
 #include "protocols/forms/TCopyProtocolForm.h"
 #include "protocols/forms/TLoadProtoDskForm.h"
+#include "RawExchange.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -22,14 +23,9 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <chrono>
 #include <cstdio>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <string>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -51,31 +47,6 @@ public:
     }
     int unexpected = 0;
 };
-
-bool rawExchange(const std::string &host, const std::string &request)
-{
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(InstrumentTcpPort);
-    ::inet_pton(AF_INET, host.c_str(), &addr.sin_addr);
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0)
-        return false;
-    const int one = 1;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    bool ok = ::connect(fd, reinterpret_cast<const sockaddr *>(&addr), sizeof addr) == 0
-              && ::send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size());
-    char buf[65536];
-    while (ok) {
-        const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-        if (n == 0)
-            break;
-        if (n < 0)
-            ok = false;
-    }
-    ::close(fd);
-    return ok;
-}
 
 std::string protocolText(const QString &name, int variant)
 {
@@ -124,11 +95,11 @@ struct Measure {
 // Replays the requests in order against a lab set up like the first one was.
 double replay(const std::vector<duvosim::SimRequestLogEntry> &log, duvosim::SimLab &lab)
 {
-    const auto t0 = Clock::now();
-    for (const auto &e : log)
-        if (!rawExchange(lab.address(e.instrument), e.bytes))
-            std::fprintf(stderr, "bench_copy: replay exchange failed\n");
-    return std::chrono::duration<double>(Clock::now() - t0).count();
+    int failed = 0;
+    const double seconds = bench::replay(lab, log, &failed);
+    for (int i = 0; i < failed; ++i)
+        std::fprintf(stderr, "bench_copy: replay exchange failed\n");
+    return seconds;
 }
 
 // Runs work() while a 10 ms timer measures its longest gap; returns seconds.

@@ -6,47 +6,18 @@
 #include "duvosim/SimLab.h"
 #include "link/CommandDocs.h"
 #include "link/NetExchange.h"
+#include "RawExchange.h"
 
 #include <QCoreApplication>
 
-#include <arpa/inet.h>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <string>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// The floor: blocking connect, send, read until the server closes.
-bool rawExchange(const sockaddr_in &addr, const std::string &request, std::string &reply)
-{
-    reply.clear();
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0)
-        return false;
-    const int one = 1;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    bool ok = ::connect(fd, reinterpret_cast<const sockaddr *>(&addr), sizeof addr) == 0
-              && ::send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size());
-    char buf[65536];
-    while (ok) {
-        const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-        if (n == 0)
-            break;
-        if (n < 0)
-            ok = false;
-        else
-            reply.append(buf, static_cast<size_t>(n));
-    }
-    ::close(fd);
-    return ok;
-}
 
 } // namespace
 
@@ -69,17 +40,14 @@ int main(int argc, char **argv)
     }
     const std::string host = lab.address(0);
     const std::string request = GetStatus_doc();
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(InstrumentTcpPort);
-    ::inet_pton(AF_INET, host.c_str(), &addr.sin_addr);
+    const sockaddr_in addr = bench::instrumentAddress(host);
 
     TcpClient client;
     std::string reply, message;
     // Warm up both paths, then alternate blocks so that both see the same machine state.
     for (int i = 0; i < 50; ++i) {
         SendNetCommand(client, host, request, reply);
-        rawExchange(addr, request, reply);
+        bench::rawExchange(addr, request, &reply);
     }
     Clock::duration ours{}, raw{};
     int oursFailed = 0, rawFailed = 0;
@@ -92,7 +60,7 @@ int main(int argc, char **argv)
                 ++oursFailed;
         auto t1 = Clock::now();
         for (int i = 0; i < n; ++i)
-            if (!rawExchange(addr, request, reply) || ReplyStatus(reply, message) != 0)
+            if (!bench::rawExchange(addr, request, &reply) || ReplyStatus(reply, message) != 0)
                 ++rawFailed;
         auto t2 = Clock::now();
         ours += t1 - t0;

@@ -17,49 +17,22 @@
 #include "maintenance/VduReader.h"
 #include "maintenance/VduWriter.h"
 #include "protocols/DeviceFileOperations.h"
+#include "RawExchange.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include <arpa/inet.h>
 #include <chrono>
 #include <cstdio>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <string>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::replay;
 
-bool rawExchange(const std::string &host, const std::string &request)
-{
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(InstrumentTcpPort);
-    ::inet_pton(AF_INET, host.c_str(), &addr.sin_addr);
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0)
-        return false;
-    const int one = 1;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    bool ok = ::connect(fd, reinterpret_cast<const sockaddr *>(&addr), sizeof addr) == 0
-              && ::send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size());
-    char buf[65536];
-    while (ok) {
-        const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-        if (n == 0)
-            break;
-        if (n < 0)
-            ok = false;
-    }
-    ::close(fd);
-    return ok;
-}
+using Clock = std::chrono::steady_clock;
 
 std::string protocolText(int folder, int file)
 {
@@ -86,15 +59,6 @@ void fillSource(duvosim::SimInstrument &s)
             s.putProtocol(folder.name, "P" + std::to_string(k), protocolText(f, k));
         ++f;
     }
-}
-
-// Replays the logged requests in order with the plain client; returns seconds.
-double replay(const duvosim::SimLab &lab, const std::vector<duvosim::SimRequestLogEntry> &log)
-{
-    const auto t0 = Clock::now();
-    for (const auto &e : log)
-        rawExchange(lab.address(e.instrument), e.bytes);
-    return std::chrono::duration<double>(Clock::now() - t0).count();
 }
 
 struct TimerWatch {

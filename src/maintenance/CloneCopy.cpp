@@ -29,6 +29,26 @@ int FetchCheckedProtocol(DeviceFileOperations &ops, const std::string &ip, const
     return 1;
 }
 
+CopyFetch FetchForCopy(DeviceFileOperations &ops, WholeInstrumentJob &job, StepYield &yieldStep,
+                       const std::string &sourceIp, const VLCLONEFILES_T &file)
+{
+    auto stopped = [&] { return job.cancelled() || ops.client().aborted(); };
+    job.setAction(QStringLiteral("retrieving ") + QString::fromStdString(file.filename));
+    yieldStep();
+    if (!FetchCheckedProtocol(ops, sourceIp, file.foldername, file.filename)) {
+        if (stopped())
+            return CopyFetch::Stop;
+        return job.askContinue(QStringLiteral("There was an error retrieving ") + path(file.foldername, file.filename))
+                   ? CopyFetch::Skip
+                   : CopyFetch::Stop;
+    }
+    if (!yieldStep() || stopped()) {
+        ops.fetchedProtocol().release();
+        return CopyFetch::Stop;
+    }
+    return CopyFetch::Fetched;
+}
+
 bool RunCloneCopy(DeviceFileOperations &ops, const std::string &sourceIp, const std::string &targetIp,
                   const CloneFolderList &folders, const CloneFileList &files, int folderTotal, int fileTotal,
                   WholeInstrumentJob &job)
@@ -55,19 +75,11 @@ bool RunCloneCopy(DeviceFileOperations &ops, const std::string &sourceIp, const 
         if (!job.beginStep(QStringLiteral("copying "), QString::fromStdString(f.filename), ++j, fileTotal)
             || stopped())
             return false;
-        job.setAction(QStringLiteral("retrieving ") + QString::fromStdString(f.filename));
-        yieldStep();
-        if (!FetchCheckedProtocol(ops, sourceIp, f.foldername, f.filename)) {
-            if (stopped())
-                return false;
-            if (job.askContinue(QStringLiteral("There was an error retrieving ") + path(f.foldername, f.filename)))
-                continue;
+        const CopyFetch fetched = FetchForCopy(ops, job, yieldStep, sourceIp, f);
+        if (fetched == CopyFetch::Stop)
             return false;
-        }
-        if (!yieldStep() || stopped()) {
-            ops.fetchedProtocol().release();
-            return false;
-        }
+        if (fetched == CopyFetch::Skip)
+            continue;
         job.setAction(QStringLiteral("copying ") + QString::fromStdString(f.filename));
         yieldStep();
         const int loaded = ops.LoadProtocolToDevice(targetIp);

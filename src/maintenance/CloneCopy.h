@@ -41,6 +41,15 @@ private:
 int FetchCheckedProtocol(DeviceFileOperations &ops, const std::string &ip, const std::string &folder,
                          const std::string &file);
 
+// The fetch of one listed protocol within a copy: "retrieving <file>" is shown and the protocol
+// fetched and checked (FetchCheckedProtocol). Fetched: it waits in ops.fetchedProtocol(). Skip:
+// the fetch failed and the user chose to go on with the next one. Stop: the run ends (it was
+// cancelled or its exchange aborted, or the user answered the error with Cancel); nothing of
+// the fetch is kept.
+enum class CopyFetch { Fetched, Skip, Stop };
+CopyFetch FetchForCopy(DeviceFileOperations &ops, WholeInstrumentJob &job, StepYield &yieldStep,
+                       const std::string &sourceIp, const VLCLONEFILES_T &file);
+
 // Returns true when the run went through to the end (not cancelled).
 bool RunCloneCopy(DeviceFileOperations &ops, const std::string &sourceIp, const std::string &targetIp,
                   const CloneFolderList &folders, const CloneFileList &files, int folderTotal, int fileTotal,

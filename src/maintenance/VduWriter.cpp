@@ -345,19 +345,11 @@ bool CopyDeviceToPackage(VduWriter &writer, DeviceFileOperations &ops, const std
         if (!job.beginStep(QStringLiteral("copying "), QString::fromStdString(f.filename), ++j, listing.fileCount)
             || stopped())
             return false;
-        job.setAction(QStringLiteral("retrieving ") + QString::fromStdString(f.filename));
-        yieldStep();
-        if (!FetchCheckedProtocol(ops, sourceIp, f.foldername, f.filename)) {
-            if (stopped())
-                return false;
-            if (job.askContinue(QStringLiteral("There was an error retrieving ") + where))
-                continue;
+        const CopyFetch fetched = FetchForCopy(ops, job, yieldStep, sourceIp, f);
+        if (fetched == CopyFetch::Stop)
             return false;
-        }
-        if (!yieldStep() || stopped()) {
-            ops.fetchedProtocol().release();
-            return false;
-        }
+        if (fetched == CopyFetch::Skip)
+            continue;
         job.setAction(QStringLiteral("copying virtual ") + QString::fromStdString(f.filename));
         yieldStep();
         if (writer.WritePackageFile(ops.fetchedProtocol())) {

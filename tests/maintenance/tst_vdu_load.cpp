@@ -106,6 +106,7 @@ private slots:
     void activeTargetIsRefused();
     void clonesTheLoadedTarget();
     void browserViewsAStoredProtocol();
+    void refusedFileFormatsNothing_data();
     void refusedFileFormatsNothing();
     void hostileFiles_data();
     void hostileFiles();
@@ -257,22 +258,38 @@ void TestVduLoad::browserViewsAStoredProtocol()
     QCOMPARE(c.prompts.asked().size(), 1);
 }
 
+void TestVduLoad::refusedFileFormatsNothing_data()
+{
+    QTest::addColumn<QString>("damage");   // applied to a good file
+    QTest::addColumn<QString>("name");     // the refused name
+    QTest::addColumn<QString>("box");      // the window's error box
+    // Normalised, this name is "../SYSTEM"; sent, it would reach the service protocols.
+    QTest::newRow("folder") << "update vfolder_tbl set foldername='SYSTEM/../SYSTEM' where foldername='TEST';"
+                            << "SYSTEM/../SYSTEM" << "Error during folder creation!";
+    QTest::newRow("protocol") << "update vfile_tbl set filename='../PCR2' where filename='PCR2';"
+                              << "../PCR2" << "Error during file copying!";
+}
+
 void TestVduLoad::refusedFileFormatsNothing()
 {
+    QFETCH(QString, damage);
+    QFETCH(QString, name);
+    QFETCH(QString, box);
     LoadLab c;
     QVERIFY2(c.lab.started(), c.lab.error().c_str());
     QVERIFY(writePackage(c.lab.address(0), c.path()));
-    // Normalised, this name is "../SYSTEM"; sent, it would reach the service protocols.
-    QVERIFY(exec(c.path(), "update vfolder_tbl set foldername='SYSTEM/../SYSTEM' where foldername='TEST';"));
+    QVERIFY(exec(c.path(), damage.toStdString()));
     const QByteArray before = sha(c.path());
     c.lab.clearRequests();
     TLoadVDUForm f(nullptr);
     QVERIFY(openAndPick(c, f, c.path()));
-    c.prompts.answer(Ok, QStringLiteral("The virtual Duvo data file holds an invalid name: SYSTEM/../SYSTEM"),
+    c.prompts.answer(Ok, QStringLiteral("The virtual Duvo data file holds an invalid name: ") + name,
                      QStringLiteral("vDuvo Error"));
-    c.prompts.answer(Ok, QStringLiteral("Error during folder creation!"), QStringLiteral("vDuvo Error"));
+    c.prompts.answer(Ok, box, QStringLiteral("vDuvo Error"));
     QVERIFY(clickButton(&f, QStringLiteral("btnStartVDU")));
     QCOMPARE(c.prompts.pending(), 0);
+    QCOMPARE(f.lblAction->text(), QStringLiteral("error..."));
+    QVERIFY(f.btnStartVDU->isEnabled());
     QVERIFY(c.lab.requests().empty());
     QVERIFY(c.lab.instrument(1).folder("OLD").has_value());
     QCOMPARE(sha(c.path()), before);

@@ -38,25 +38,24 @@ TCopyFileForm::TCopyFileForm(QWidget *owner, const QString &sourceIp, const QStr
     FFolderTotal = folderCount.toInt();
     FFileTotal = fileCount.toInt();
 
-    auto *source = new QGroupBox(QStringLiteral("Source"), this);
-    lblSourceIP = valueLabel("lblSourceIP", sourceIp, source);
-    lblSourceDevice = valueLabel("lblSourceDevice", sourceType + QStringLiteral("   ID:  ") + sourceId, source);
-    auto *sg = new QGridLayout(source);
-    sg->addWidget(new QLabel(QStringLiteral("IP:"), source), 0, 0);
-    sg->addWidget(lblSourceIP, 0, 1);
-    sg->addWidget(new QLabel(QStringLiteral("Device:"), source), 1, 0);
-    sg->addWidget(lblSourceDevice, 1, 1);
-    sg->setColumnStretch(1, 1);
-
-    auto *target = new QGroupBox(QStringLiteral("Target"), this);
-    lblTargetIP = valueLabel("lblTargetIP", targetIp, target);
-    lblTargetDevice = valueLabel("lblTargetDevice", targetType + QStringLiteral("   ID:  ") + targetId, target);
-    auto *tg = new QGridLayout(target);
-    tg->addWidget(new QLabel(QStringLiteral("IP:"), target), 0, 0);
-    tg->addWidget(lblTargetIP, 0, 1);
-    tg->addWidget(new QLabel(QStringLiteral("Device:"), target), 1, 0);
-    tg->addWidget(lblTargetDevice, 1, 1);
-    tg->setColumnStretch(1, 1);
+    // The source and the target box: the instrument's IP and its type with its ID.
+    auto deviceBox = [this](const QString &title, const char *ipName, const QString &ip, const char *deviceName,
+                            const QString &type, const QString &id, QLabel *&ipLabel, QLabel *&deviceLabel) {
+        auto *box = new QGroupBox(title, this);
+        ipLabel = valueLabel(ipName, ip, box);
+        deviceLabel = valueLabel(deviceName, type + QStringLiteral("   ID:  ") + id, box);
+        auto *g = new QGridLayout(box);
+        g->addWidget(new QLabel(QStringLiteral("IP:"), box), 0, 0);
+        g->addWidget(ipLabel, 0, 1);
+        g->addWidget(new QLabel(QStringLiteral("Device:"), box), 1, 0);
+        g->addWidget(deviceLabel, 1, 1);
+        g->setColumnStretch(1, 1);
+        return box;
+    };
+    auto *source = deviceBox(QStringLiteral("Source"), "lblSourceIP", sourceIp, "lblSourceDevice", sourceType, sourceId,
+                             lblSourceIP, lblSourceDevice);
+    auto *target = deviceBox(QStringLiteral("Target"), "lblTargetIP", targetIp, "lblTargetDevice", targetType, targetId,
+                             lblTargetIP, lblTargetDevice);
 
     auto *status = new QGroupBox(QStringLiteral("Status"), this);
     lblFolders = valueLabel("lblFolders", QStringLiteral("Folders: ") + folderCount, status);

@@ -245,6 +245,12 @@ void TLoadVDUForm::btnStartVDUClick()
         if (FCloseRequested)
             QDialog::reject();
     };
+    auto showError = [&](const QString &text) {
+        lblAction->setText(QStringLiteral("error..."));
+        Prompts::message(text, QStringLiteral("vDuvo Error"), duvo::Ok, duvo::PromptIcon::Error);
+    };
+    const QString foldersFailed = QStringLiteral("Error during folder creation!");
+    const QString filesFailed = QStringLiteral("Error during file copying!");
 
     // The whole file is checked before the target is touched: a file that cannot be loaded
     // must not cost the target its folders and protocols.
@@ -255,15 +261,11 @@ void TLoadVDUForm::btnStartVDUClick()
         finish();
         return;
     case duvo::PackageCheck::FoldersFailed:
-        lblAction->setText(QStringLiteral("error..."));
-        Prompts::message(QStringLiteral("Error during folder creation!"), QStringLiteral("vDuvo Error"), duvo::Ok,
-                         duvo::PromptIcon::Error);
+        showError(foldersFailed);
         finish();
         return;
     case duvo::PackageCheck::FilesFailed:
-        lblAction->setText(QStringLiteral("error..."));
-        Prompts::message(QStringLiteral("Error during file copying!"), QStringLiteral("vDuvo Error"), duvo::Ok,
-                         duvo::PromptIcon::Error);
+        showError(filesFailed);
         finish();
         return;
     }
@@ -296,9 +298,7 @@ void TLoadVDUForm::btnStartVDUClick()
     if (!duvo::CreatePackageFolders(FPath, FOps, FTargetIp, FInfo.totalFolders, job)) {
         if (!self)
             return;
-        lblAction->setText(QStringLiteral("error..."));
-        Prompts::message(QStringLiteral("Error during folder creation!"), QStringLiteral("vDuvo Error"), duvo::Ok,
-                         duvo::PromptIcon::Error);
+        showError(foldersFailed);
         finish();
         return;
     }
@@ -309,9 +309,7 @@ void TLoadVDUForm::btnStartVDUClick()
     if (!self)
         return;
     if (!copied) {
-        lblAction->setText(QStringLiteral("error..."));
-        Prompts::message(QStringLiteral("Error during file copying!"), QStringLiteral("vDuvo Error"), duvo::Ok,
-                         duvo::PromptIcon::Error);
+        showError(filesFailed);
     } else if (chkClone->isChecked() && !FCloseRequested
                && Prompts::message(QStringLiteral("Are you sure you want to start cloning?"), QStringLiteral("vDuvo"),
                                    duvo::Ok | duvo::Cancel, duvo::PromptIcon::Question) == duvo::Ok) {
