@@ -115,7 +115,7 @@ static void guardedRun(Body body, const std::function<void(bool)> &end)
         Prompts::message(failure, QStringLiteral("Error"), Ok, PromptIcon::Error);
 }
 
-void ProtocolCopyRun::CopyFolders(bool toTarget, bool skipSameNamed)
+void ProtocolCopyRun::runCopy(bool toTarget, bool skipSameNamed, bool folders)
 {
     const CopyRunSide from = toTarget ? source : target;
     const CopyRunSide to = toTarget ? target : source;
@@ -125,15 +125,24 @@ void ProtocolCopyRun::CopyFolders(bool toTarget, bool skipSameNamed)
     FRunning = true;
     guardedRun(
         [&](bool &closeAfter) {
-            if (to.pane->folderText() != QLatin1String("/"))
+            // Folders are copied into the to instrument's root.
+            if (folders && to.pane->folderText() != QLatin1String("/"))
                 listRoot(*to.pane, to.ip);
             FJob.clearCancel();
             if (hooks.runStarted)
                 hooks.runStarted();
             setStatus(QString());
-            copyFoldersBody(from, to, closeAfter);
+            if (folders)
+                copyFoldersBody(from, to, closeAfter);
+            else
+                copyFilesBody(from, to, closeAfter);
         },
         [this](bool closeAfter) { endRun(closeAfter); });
+}
+
+void ProtocolCopyRun::CopyFolders(bool toTarget, bool skipSameNamed)
+{
+    runCopy(toTarget, skipSameNamed, true);
 }
 
 void ProtocolCopyRun::copyFoldersBody(const CopyRunSide &from, const CopyRunSide &to, bool &closeAfter)
@@ -190,21 +199,7 @@ void ProtocolCopyRun::copyFoldersBody(const CopyRunSide &from, const CopyRunSide
 
 void ProtocolCopyRun::CopyFiles(bool toTarget, bool skipSameNamed)
 {
-    const CopyRunSide from = toTarget ? source : target;
-    const CopyRunSide to = toTarget ? target : source;
-    if (!from.pane || !to.pane || FRunning)
-        return;
-    startRun(skipSameNamed);
-    FRunning = true;
-    guardedRun(
-        [&](bool &closeAfter) {
-            FJob.clearCancel();
-            if (hooks.runStarted)
-                hooks.runStarted();
-            setStatus(QString());
-            copyFilesBody(from, to, closeAfter);
-        },
-        [this](bool closeAfter) { endRun(closeAfter); });
+    runCopy(toTarget, skipSameNamed, false);
 }
 
 void ProtocolCopyRun::copyFilesBody(const CopyRunSide &from, const CopyRunSide &to, bool &closeAfter)

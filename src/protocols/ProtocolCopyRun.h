@@ -93,6 +93,8 @@ private:
                            ProtocolPaneModel &toPane);
     void validate(bool skipSameNamed, const QStringList &names, const QString &toIP, const QString &toFolder,
                   ProtocolPaneModel &toPane);
+    // The start and end steps of a run around the folders' or the files' body.
+    void runCopy(bool toTarget, bool skipSameNamed, bool folders);
     void copyFoldersBody(const CopyRunSide &from, const CopyRunSide &to, bool &closeAfter);
     void copyFilesBody(const CopyRunSide &from, const CopyRunSide &to, bool &closeAfter);
 

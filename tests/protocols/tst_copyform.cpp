@@ -9,6 +9,7 @@
 #include "protocols/forms/TFolderNameForm.h"
 #include "GuiTest.h"
 #include "ModalWindow.h"
+#include "RequestSummary.h"
 #include "ScriptedPrompts.h"
 #include "SimulatedLab.h"
 
@@ -28,24 +29,11 @@ namespace {
 
 const char *const Base = "127.0.202";
 
-QString summary(const duvosim::SimRequestLogEntry &e)
-{
-    QString out = QString::fromStdString(e.command);
-    static const QRegularExpression field(QStringLiteral("<(\\w+)>([^<]*)</\\1>"));
-    auto it = field.globalMatch(QString::fromStdString(e.bytes));
-    while (it.hasNext()) {
-        const auto m = it.next();
-        if (m.captured(1) != QLatin1String("Protocol"))
-            out += QLatin1Char(' ') + m.captured(2);
-    }
-    return out;
-}
-
 QStringList sent(SimulatedLab &sim, int k)
 {
     QStringList out;
     for (const auto &e : sim.requests(k))
-        out << summary(e);
+        out << RequestSummary(e);
     return out;
 }
 

@@ -11,6 +11,7 @@
 #include "protocols/ProtocolPane.h"
 #include "link/CppSQLite3.h"
 #include "link/NetExchange.h"
+#include "RequestSummary.h"
 #include "ScriptedPrompts.h"
 #include "SimulatedLab.h"
 #include "TestFolders.h"
@@ -27,21 +28,6 @@ namespace {
 
 const char *const Base = "127.0.200";
 
-// A request in short: its command and the texts of its fields but the protocol document
-// ("LoadProtocol OPEN pcr4", "DelFile OPEN/PCR3", "SetAttrValue DATA password AB12").
-QString summary(const duvosim::SimRequestLogEntry &e)
-{
-    QString out = QString::fromStdString(e.command);
-    static const QRegularExpression field(QStringLiteral("<(\\w+)>([^<]*)</\\1>"));
-    auto it = field.globalMatch(QString::fromStdString(e.bytes));
-    while (it.hasNext()) {
-        const auto m = it.next();
-        if (m.captured(1) != QLatin1String("Protocol"))
-            out += QLatin1Char(' ') + m.captured(2);
-    }
-    return out;
-}
-
 // The requests of instrument k that change it (loads, deletes, folders, passwords).
 QStringList changes(SimulatedLab &sim, int k)
 {
@@ -49,7 +35,7 @@ QStringList changes(SimulatedLab &sim, int k)
     for (const auto &e : sim.requests(k)) {
         const std::string &c = e.command;
         if (c == "LoadProtocol" || c == "DelFile" || c == "Md" || c == "Rd" || c == "SetAttrValue")
-            out << summary(e);
+            out << RequestSummary(e);
     }
     return out;
 }

@@ -1,17 +1,21 @@
 // The load-from-disk manager window against a simulated instrument (127.0.203.0/24): the
-// disk pane's details and commands, the Load rule, a load run through the window, and View
-// after a run.
+// disk pane's details and commands, the instrument pane's file commands, the Load rule, a load
+// run through the window, and View after a run.
 
 #include "protocols/forms/PaneDialogs.h"
+#include "protocols/forms/TFolderNameForm.h"
 #include "protocols/forms/TLoadProtoDskForm.h"
 #include "protocols/ProtocolFile.h"
 #include "link/Workstation.h"
 #include "GuiTest.h"
+#include "ModalWindow.h"
+#include "RequestSummary.h"
 #include "ScriptedPrompts.h"
 #include "SimulatedLab.h"
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -208,6 +212,62 @@ private slots:
         QVERIFY(ReadProtocolFile(lab.path("OTHER.SVP"), name, doc, size));
         QCOMPARE(name, std::string("PCR3"));
         QCOMPARE(form.diskList().count(), 1);
+    }
+    void instrumentPaneCommandsChangeTheInstrument()
+    {
+        Lab lab;
+        QVERIFY(lab.sim.started());
+        ScriptedPrompts prompts;
+        TLoadProtoDskForm form(nullptr, lab.ip());
+        auto sent = [&lab](const char *pattern) {
+            QStringList out;
+            for (const auto &e : lab.sim.requests(0))
+                out << RequestSummary(e);
+            return out.filter(QRegularExpression(QLatin1String(pattern)));
+        };
+        // Delete file: asked first, then the folder is shown again without it.
+        openFolder(form, "OPEN");
+        QCOMPARE(form.FTargetFolder(), QStringLiteral("/OPEN"));
+        form.targetPane().setSelected(FindListItem(form.targetPane().markups(), "PCR3"));
+        form.ListBox2Click();
+        prompts.answer(Ok, QStringLiteral("Do you want to delete PCR3?"), QStringLiteral("Delete File"));
+        lab.sim.clearRequests();
+        QVERIFY(clickButton(&form, "btnDelFile2"));
+        QCOMPARE(prompts.pending(), 0);
+        QCOMPARE(sent("^DelFile"), QStringList{"DelFile OPEN/PCR3"});
+        QVERIFY(!lab.sim.instrument(0).protocol("OPEN", "PCR3"));
+        QVERIFY(!form.targetPane().present(QStringLiteral("PCR3")));
+        QVERIFY(form.statusText().isEmpty());
+        QVERIFY(form.btnCancelOrClose->isEnabled());
+        // ".." goes back to the root, where a folder can be made.
+        form.targetPane().setSelected(0);
+        form.ListBox2DblClick();
+        QCOMPARE(form.FTargetFolder(), QStringLiteral("/"));
+        QVERIFY(findChildNamed<QWidget>(&form, "btnNewDir2")->isEnabled());
+        lab.sim.clearRequests();
+        {
+            auto watch = onNextModal<TFolderNameForm>([](TFolderNameForm *d) {
+                QTest::keyClicks(d->edtFolder1, QStringLiteral("newone"));
+                QTest::mouseClick(d->btnOk, Qt::LeftButton);
+            });
+            QVERIFY(clickButton(&form, "btnNewDir2"));
+            QVERIFY(watch->acted());
+        }
+        QCOMPARE(sent("^(Md|SetAttrValue)"), (QStringList{"Md NEWONE", "SetAttrValue NEWONE password "}));
+        QVERIFY(form.targetPane().present(QStringLiteral("NEWONE")));
+        // Delete folder: its files first, then the folder; the root is listed again.
+        lab.sim.instrument(0).putProtocol("NEWONE", "PCR7", "<Root>7</Root>");
+        form.targetPane().setSelected(FindListItem(form.targetPane().markups(), "NEWONE"));
+        form.ListBox2Click();
+        prompts.answer(Ok, QStringLiteral("Do you want to delete NEWONE and all its contents?"),
+                       QStringLiteral("Delete Folder"));
+        lab.sim.clearRequests();
+        QVERIFY(clickButton(&form, "btnDelDir2"));
+        QCOMPARE(prompts.pending(), 0);
+        QCOMPARE(sent("^(DelFile|Rd)"), (QStringList{"DelFile NEWONE/PCR7", "Rd NEWONE"}));
+        QVERIFY(!lab.sim.instrument(0).folder("NEWONE"));
+        QVERIFY(!form.targetPane().present(QStringLiteral("NEWONE")));
+        QVERIFY(form.statusText().isEmpty());
     }
 };
 

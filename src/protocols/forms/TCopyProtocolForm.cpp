@@ -4,7 +4,6 @@
 #include "link/Workstation.h"
 #include "protocols/forms/PaneDialogs.h"
 
-#include <QApplication>
 #include <QHBoxLayout>
 #include <QStatusBar>
 #include <QStyle>
@@ -29,13 +28,6 @@ DeviceList *deviceList()
     Workstation *w = Workstation::current();
     return w ? &w->FDeviceList : nullptr;
 }
-
-// The hourglass for the length of a scope, restored also after an exception.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-};
 
 } // namespace
 
@@ -86,6 +78,18 @@ TCopyProtocolForm::TCopyProtocolForm(QWidget *owner, const QString &ip) : QDialo
     };
     FRun.hooks.showReport = [this](const QString &text) { ShowReportText(this, text); };
     FRun.hooks.closeWindow = [this] { closeNow(); };
+    FCommands.hooks.listRoot = [this](DevicePaneControls &pane) { ListPaneRoot(pane); };
+    FCommands.hooks.openFolder = [this](DevicePaneControls &pane) { return OpenPaneFolder(pane); };
+    FCommands.hooks.showFolder = [this](DevicePaneControls &pane, const QString &folder) { ShowPaneFolder(pane, folder); };
+    FCommands.hooks.commandStarted = [this] { paneCommandStarted(); };
+    FCommands.hooks.commandEnded = [this] { paneCommandEnded(); };
+    FCommands.hooks.status = [this](const QString &s) { setStatus(s); };
+    FCommands.hooks.checkRule = [this](DevicePaneControls &pane) {
+        if (&pane == FSource)
+            ListBox1CheckClick();
+        else
+            ListBox2CheckClick();
+    };
     try {
         if (!ip.isEmpty())
             PreselectDevices(ip);
@@ -290,13 +294,13 @@ void TCopyProtocolForm::btnTargetClick() { chooseInstrument(*FTarget, false); }
 
 void TCopyProtocolForm::ListPaneRoot(DevicePaneControls &pane)
 {
-    WaitCursor wait;
+    PaneWaitCursor wait;
     FRun.listRoot(pane.model, pane.ip);
 }
 
 bool TCopyProtocolForm::OpenPaneFolder(DevicePaneControls &pane)
 {
-    WaitCursor wait;
+    PaneWaitCursor wait;
     if (!duvo::OpenPaneFolder(pane.model, FOps, pane.ip, [this] { FJob.yield(); }))
         return false;
     pane.folderButtons();
@@ -305,7 +309,7 @@ bool TCopyProtocolForm::OpenPaneFolder(DevicePaneControls &pane)
 
 void TCopyProtocolForm::ShowPaneFolder(DevicePaneControls &pane, const QString &folder)
 {
-    WaitCursor wait;
+    PaneWaitCursor wait;
     FRun.showFolder(pane.model, pane.ip, folder);
 }
 
@@ -330,65 +334,11 @@ void TCopyProtocolForm::copyRules()
 void TCopyProtocolForm::ListBox1Click() { FSource->clickRule(); }
 void TCopyProtocolForm::ListBox2Click() { FTarget->clickRule(); }
 
-void TCopyProtocolForm::doubleClick(DevicePaneControls &pane)
-{
-    if (pane.model.isEmpty() || !pane.model.hasSelection())
-        return;
-    const int former = pane.model.selected();
-    if (pane.model.itemText(former) == QLatin1String("..")) {
-        ListPaneRoot(pane);
-        pane.setFileButtons(false);
-        pane.btnNewDir->setEnabled(true);
-        // As for a click on the item now at the former index; none there: nothing to delete.
-        const QString now = pane.model.itemText(former);
-        pane.btnDelDir->setEnabled(former < pane.model.count() && now != QLatin1String("SHARED")
-                                   && now != QLatin1String("SYSTEM"));
-        return;
-    }
-    OpenPaneFolder(pane);
-    pane.setFileButtons(false);
-    pane.btnNewDir->setEnabled(false);
-    pane.btnDelDir->setEnabled(false);
-    pane.clickRule();
-}
+void TCopyProtocolForm::ListBox1DblClick() { FCommands.doubleClick(*FSource); }
+void TCopyProtocolForm::ListBox2DblClick() { FCommands.doubleClick(*FTarget); }
 
-void TCopyProtocolForm::ListBox1DblClick() { doubleClick(*FSource); }
-void TCopyProtocolForm::ListBox2DblClick() { doubleClick(*FTarget); }
-
-void TCopyProtocolForm::keyDown(DevicePaneControls &pane, int key)
-{
-    if (pane.model.isEmpty() || !pane.list->hasFocus())
-        return;
-    const bool root = pane.atRoot();
-    switch (key) {
-    case Qt::Key_Delete:
-        if (root && pane.btnDelDir->isEnabled())
-            DeletePaneFolder(pane);
-        else if (!root && pane.btnDelFile->isEnabled())
-            DeletePaneFile(pane, pane.folderText());
-        break;
-    case Qt::Key_Space: {
-        const int i = pane.model.selected();
-        if (i >= 0 && (root || i > 0))
-            pane.model.setChecked(i, !pane.model.isChecked(i));
-        if (&pane == FSource)
-            ListBox1CheckClick();
-        else
-            ListBox2CheckClick();
-        break;
-    }
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        if (!root && pane.model.selected() == 0 && pane.model.itemText(0) == QLatin1String(".."))
-            doubleClick(pane);
-        break;
-    default:
-        break;
-    }
-}
-
-void TCopyProtocolForm::ListBox1KeyDown(int key) { keyDown(*FSource, key); }
-void TCopyProtocolForm::ListBox2KeyDown(int key) { keyDown(*FTarget, key); }
+void TCopyProtocolForm::ListBox1KeyDown(int key) { FCommands.keyDown(*FSource, key); }
+void TCopyProtocolForm::ListBox2KeyDown(int key) { FCommands.keyDown(*FTarget, key); }
 
 void TCopyProtocolForm::selectAll(DevicePaneControls &pane)
 {
@@ -423,15 +373,11 @@ void TCopyProtocolForm::viewProtocol(DevicePaneControls &pane)
     const BusyScope busy(*this);
     const QString name = pane.model.itemText(pane.model.selected());
     const QString folder = pane.folderText();
-    if (FOps.FetchProtocol(pane.ip.toStdString(), folder.toStdString(), name.toStdString())) {
-        const duvo::FetchedProtocol &fetched = FOps.fetchedProtocol();
-        if (fetched.held() && !fetched.Protocol->empty())
-            ShowProtocolEditor(this, QString::fromStdString(*fetched.Protocol), true, QString(), name, folder, pane.ip);
-    } else if (!FOps.client().aborted()) {
-        Prompts::message(QStringLiteral("There was an error retrieving ") + folder + QLatin1Char('/') + name
-                             + QLatin1Char('.'),
-                         QStringLiteral("Error"), Ok, PromptIcon::Error);
-    }
+    if (!FCommands.fetchProtocol(pane, folder, name))
+        return;
+    const duvo::FetchedProtocol &fetched = FOps.fetchedProtocol();
+    if (fetched.held() && !fetched.Protocol->empty())
+        ShowProtocolEditor(this, QString::fromStdString(*fetched.Protocol), true, QString(), name, folder, pane.ip);
 }
 
 void TCopyProtocolForm::btnEdit1Click() { viewProtocol(*FSource); }
@@ -461,83 +407,17 @@ void TCopyProtocolForm::paneCommandEnded()
 
 void TCopyProtocolForm::DeletePaneFile(DevicePaneControls &pane, const QString &folder)
 {
-    // Without a selected item there is nothing to delete: no command goes out.
-    if (pane.model.isEmpty() || !pane.model.hasSelection())
-        return;
-    const QString name = pane.model.itemText(pane.model.selected());
-    paneCommandStarted();
-    if (Prompts::message(QStringLiteral("Do you want to delete ") + name + QLatin1Char('?'),
-                         QStringLiteral("Delete File"), Ok | Cancel, PromptIcon::Question)
-        == Ok) {
-        WaitCursor wait;
-        setStatus(QStringLiteral("Deleting file ") + name);
-        if (!FOps.DeleteDeviceProtocol(pane.ip.toStdString(), folder.toStdString(), name.toStdString())) {
-            if (!FOps.client().aborted())
-                Prompts::message(QStringLiteral("There was an error deleting file ") + name + QLatin1Char('!'),
-                                 QStringLiteral("Error"), Ok, PromptIcon::Error);
-        } else {
-            ShowPaneFolder(pane, folder);
-        }
-    }
-    paneCommandEnded();
+    FCommands.deleteFile(pane, folder);
 }
 
 void TCopyProtocolForm::DeletePaneFolder(DevicePaneControls &pane)
 {
-    if (pane.model.isEmpty() || !pane.model.hasSelection())
-        return;
-    const QString name = pane.model.itemText(pane.model.selected());
-    paneCommandStarted();
-    if (Prompts::message(QStringLiteral("Do you want to delete ") + name + QStringLiteral(" and all its contents?"),
-                         QStringLiteral("Delete Folder"), Ok | Cancel, PromptIcon::Question)
-        == Ok) {
-        WaitCursor wait;
-        setStatus(QStringLiteral("Deleting folder ") + name);
-        std::vector<std::string> files;
-        int n = 0;
-        FOps.ListDeviceFiles(pane.ip.toStdString(), name.toStdString(), n, files);
-        bool failed = false;
-        for (const std::string &file : files) {
-            FJob.yield();
-            if (!FOps.DeleteDeviceProtocol(pane.ip.toStdString(), name.toStdString(), file)) {
-                if (!FOps.client().aborted())
-                    Prompts::message(QStringLiteral("There was an error deleting file ") + InstrumentText(file)
-                                         + QLatin1Char('!'),
-                                     QStringLiteral("Error"), Ok, PromptIcon::Error);
-                failed = true;
-                break;
-            }
-        }
-        if (!failed) {
-            if (!FOps.RemoveDeviceFolder(pane.ip.toStdString(), name.toStdString()) && !FOps.client().aborted())
-                Prompts::message(QStringLiteral("There was an error deleting folder ") + name + QLatin1Char('!'),
-                                 QStringLiteral("Error"), Ok, PromptIcon::Error);
-            ListPaneRoot(pane);
-        }
-    }
-    paneCommandEnded();
+    FCommands.deleteFolder(pane);
 }
 
 void TCopyProtocolForm::NewPaneFolder(DevicePaneControls &pane)
 {
-    QString name, password;
-    if (!AskNewFolder(this, name, password))
-        return;
-    paneCommandStarted();
-    if (pane.model.present(name)) {
-        Prompts::message(QStringLiteral("Folder ") + name + QStringLiteral(" exsits already.  Please select a different folder name!"),
-                         QStringLiteral("Information"), Ok, PromptIcon::Warning);
-    } else {
-        WaitCursor wait;
-        setStatus(QStringLiteral("Making folder ") + name);
-        if (!FOps.MakeDeviceFolder(pane.ip.toStdString(), name.toStdString(), true, password.toStdString())
-            && !FOps.client().aborted())
-            Prompts::message(QStringLiteral("There was an error making folder ") + name + QLatin1Char('!'),
-                             QStringLiteral("Error"), Ok, PromptIcon::Error);
-        ListPaneRoot(pane);
-        setStatus(QString());
-    }
-    paneCommandEnded();
+    FCommands.newFolder(pane);
 }
 
 void TCopyProtocolForm::SavePaneProtocol(DevicePaneControls &pane, const QString &folder)
@@ -549,13 +429,8 @@ void TCopyProtocolForm::SavePaneProtocol(DevicePaneControls &pane, const QString
     if (path.isEmpty())
         return;
     const BusyScope busy(*this);
-    if (!FOps.FetchProtocol(pane.ip.toStdString(), folder.toStdString(), name.toStdString())) {
-        if (!FOps.client().aborted())
-            Prompts::message(QStringLiteral("There was an error retrieving ") + folder + QLatin1Char('/') + name
-                                 + QLatin1Char('.'),
-                             QStringLiteral("Error"), Ok, PromptIcon::Error);
+    if (!FCommands.fetchProtocol(pane, folder, name))
         return;
-    }
     if (!SaveProtocolFile(path))
         Prompts::message(QStringLiteral("There was an error saving the protocol file!"), QStringLiteral("Error"), Ok,
                          PromptIcon::Error);

@@ -15,6 +15,7 @@
 #include "link/NetExchange.h"
 #include "protocols/DeviceFileOperations.h"
 #include "protocols/ProtocolCopyRun.h"
+#include "protocols/forms/DevicePaneCommands.h"
 #include "protocols/forms/DevicePaneControls.h"
 
 #include <QDialog>
@@ -121,8 +122,6 @@ private:
     void chooseInstrument(DevicePaneControls &pane, bool source);
     void takeInstrument(DevicePaneControls &pane, int index, bool source);
     void selectAll(DevicePaneControls &pane);
-    void doubleClick(DevicePaneControls &pane);
-    void keyDown(DevicePaneControls &pane, int key);
     void viewProtocol(DevicePaneControls &pane);
     void startCopy(bool toTarget);
     void copyRules();
@@ -138,6 +137,7 @@ private:
     duvo::DeviceFileOperations FOps{TCPClient1};
     duvo::WholeInstrumentJob FJob{&FCancel};
     duvo::ProtocolCopyRun FRun{FOps, FJob};
+    DevicePaneCommands FCommands{this, FOps, FJob};
     bool FLoadFailed = false;
     bool FCommandBusy = false;
     bool FCloseAfterRun = false;

@@ -5,7 +5,6 @@
 #include "protocols/ProtocolFile.h"
 #include "protocols/forms/PaneDialogs.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemModel>
@@ -34,12 +33,6 @@ DeviceList *deviceList()
     Workstation *w = Workstation::current();
     return w ? &w->FDeviceList : nullptr;
 }
-
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-};
 
 QString defaultFolder()
 {
@@ -87,6 +80,12 @@ TLoadProtoDskForm::TLoadProtoDskForm(QWidget *owner, const QString &ip) : QDialo
     };
     FRun.hooks.folderListed = [this](ProtocolPaneModel &) { FTarget->folderButtons(); };
     FRun.hooks.showReport = [this](const QString &text) { ShowReportText(this, text); };
+    FCommands.hooks.listRoot = [this](DevicePaneControls &) { ListPaneRoot(); };
+    FCommands.hooks.openFolder = [this](DevicePaneControls &) { return OpenPaneFolder(); };
+    FCommands.hooks.showFolder = [this](DevicePaneControls &, const QString &folder) { ShowPaneFolder(folder); };
+    FCommands.hooks.commandStarted = [this] { paneCommandStarted(); };
+    FCommands.hooks.commandEnded = [this] { paneCommandEnded(); };
+    FCommands.hooks.status = [this](const QString &s) { setStatus(s); };
     try {
         setDiskDirectory(defaultFolder());
         if (!ip.isEmpty())
@@ -469,14 +468,14 @@ void TLoadProtoDskForm::btnTargetClick()
 
 void TLoadProtoDskForm::ListPaneRoot()
 {
-    WaitCursor wait;
+    PaneWaitCursor wait;
     duvo::ListPaneRoot(FTarget->model, FOps, FTarget->ip, [this] { FJob.yield(); });
     FTarget->rootButtons();
 }
 
 bool TLoadProtoDskForm::OpenPaneFolder()
 {
-    WaitCursor wait;
+    PaneWaitCursor wait;
     if (!duvo::OpenPaneFolder(FTarget->model, FOps, FTarget->ip, [this] { FJob.yield(); }))
         return false;
     FTarget->folderButtons();
@@ -485,7 +484,7 @@ bool TLoadProtoDskForm::OpenPaneFolder()
 
 void TLoadProtoDskForm::ShowPaneFolder(const QString &folder)
 {
-    WaitCursor wait;
+    PaneWaitCursor wait;
     FRun.showFolder(folder);
 }
 
@@ -493,53 +492,12 @@ void TLoadProtoDskForm::ListBox2Click() { FTarget->clickRule(); }
 
 void TLoadProtoDskForm::ListBox2DblClick()
 {
-    ProtocolPaneModel &m = FTarget->model;
-    if (m.isEmpty() || !m.hasSelection())
-        return;
-    const int former = m.selected();
-    if (m.itemText(former) == QLatin1String("..")) {
-        ListPaneRoot();
-        FTarget->setFileButtons(false);
-        FTarget->btnNewDir->setEnabled(true);
-        const QString now = m.itemText(former);
-        FTarget->btnDelDir->setEnabled(former < m.count() && now != QLatin1String("SHARED")
-                                       && now != QLatin1String("SYSTEM"));
-        return;
-    }
-    OpenPaneFolder();
-    FTarget->setFileButtons(false);
-    FTarget->btnNewDir->setEnabled(false);
-    FTarget->btnDelDir->setEnabled(false);
-    FTarget->clickRule();
+    FCommands.doubleClick(*FTarget);
 }
 
 void TLoadProtoDskForm::ListBox2KeyDown(int key)
 {
-    ProtocolPaneModel &m = FTarget->model;
-    if (m.isEmpty() || !FTarget->list->hasFocus())
-        return;
-    const bool root = FTarget->atRoot();
-    switch (key) {
-    case Qt::Key_Delete:
-        if (root && FTarget->btnDelDir->isEnabled())
-            DeletePaneFolder();
-        else if (!root && FTarget->btnDelFile->isEnabled())
-            DeletePaneFile();
-        break;
-    case Qt::Key_Space: {
-        const int i = m.selected();
-        if (i >= 0 && (root || i > 0))
-            m.setChecked(i, !m.isChecked(i));
-        break;
-    }
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        if (!root && m.selected() == 0 && m.itemText(0) == QLatin1String(".."))
-            ListBox2DblClick();
-        break;
-    default:
-        break;
-    }
+    FCommands.keyDown(*FTarget, key);
 }
 
 void TLoadProtoDskForm::btnEdit2Click()
@@ -551,13 +509,8 @@ void TLoadProtoDskForm::btnEdit2Click()
         const BusyScope busy(*this);
         const QString name = m.itemText(m.selected());
         const QString folder = FTargetFolder();
-        if (!FOps.FetchProtocol(FTarget->ip.toStdString(), folder.toStdString(), name.toStdString())) {
-            if (!FOps.client().aborted())
-                Prompts::message(QStringLiteral("There was an error retrieving ") + folder + QLatin1Char('/') + name
-                                     + QLatin1Char('.'),
-                                 QStringLiteral("Error"), Ok, PromptIcon::Error);
+        if (!FCommands.fetchProtocol(*FTarget, folder, name))
             return;
-        }
         const duvo::FetchedProtocol &fetched = FOps.fetchedProtocol();
         if (fetched.held() && !fetched.Protocol->empty() && !FCloseAfterRun)
             ShowProtocolEditor(this, QString::fromStdString(*fetched.Protocol), true, QString(), name, folder,
@@ -589,86 +542,17 @@ void TLoadProtoDskForm::paneCommandEnded()
 
 void TLoadProtoDskForm::DeletePaneFile()
 {
-    ProtocolPaneModel &m = FTarget->model;
-    if (m.isEmpty() || !m.hasSelection())
-        return;
-    const QString name = m.itemText(m.selected());
-    const QString folder = FTargetFolder();
-    paneCommandStarted();
-    if (Prompts::message(QStringLiteral("Do you want to delete ") + name + QLatin1Char('?'),
-                         QStringLiteral("Delete File"), Ok | Cancel, PromptIcon::Question)
-        == Ok) {
-        WaitCursor wait;
-        setStatus(QStringLiteral("Deleting file ") + name);
-        if (!FOps.DeleteDeviceProtocol(FTarget->ip.toStdString(), folder.toStdString(), name.toStdString())) {
-            if (!FOps.client().aborted())
-                Prompts::message(QStringLiteral("There was an error deleting file ") + name + QLatin1Char('!'),
-                                 QStringLiteral("Error"), Ok, PromptIcon::Error);
-        } else {
-            ShowPaneFolder(folder);
-        }
-    }
-    paneCommandEnded();
+    FCommands.deleteFile(*FTarget, FTargetFolder());
 }
 
 void TLoadProtoDskForm::DeletePaneFolder()
 {
-    ProtocolPaneModel &m = FTarget->model;
-    if (m.isEmpty() || !m.hasSelection())
-        return;
-    const QString name = m.itemText(m.selected());
-    paneCommandStarted();
-    if (Prompts::message(QStringLiteral("Do you want to delete ") + name + QStringLiteral(" and all its contents?"),
-                         QStringLiteral("Delete Folder"), Ok | Cancel, PromptIcon::Question)
-        == Ok) {
-        WaitCursor wait;
-        setStatus(QStringLiteral("Deleting folder ") + name);
-        std::vector<std::string> files;
-        int n = 0;
-        const std::string ip = FTarget->ip.toStdString();
-        FOps.ListDeviceFiles(ip, name.toStdString(), n, files);
-        bool failed = false;
-        for (const std::string &file : files) {
-            FJob.yield();
-            if (!FOps.DeleteDeviceProtocol(ip, name.toStdString(), file)) {
-                if (!FOps.client().aborted())
-                    Prompts::message(QStringLiteral("There was an error deleting file ") + InstrumentText(file)
-                                         + QLatin1Char('!'),
-                                     QStringLiteral("Error"), Ok, PromptIcon::Error);
-                failed = true;
-                break;
-            }
-        }
-        if (!failed) {
-            if (!FOps.RemoveDeviceFolder(ip, name.toStdString()) && !FOps.client().aborted())
-                Prompts::message(QStringLiteral("There was an error deleting folder ") + name + QLatin1Char('!'),
-                                 QStringLiteral("Error"), Ok, PromptIcon::Error);
-            ListPaneRoot();
-        }
-    }
-    paneCommandEnded();
+    FCommands.deleteFolder(*FTarget);
 }
 
 void TLoadProtoDskForm::NewPaneFolder()
 {
-    QString name, password;
-    if (!AskNewFolder(this, name, password))
-        return;
-    paneCommandStarted();
-    if (FTarget->model.present(name)) {
-        Prompts::message(QStringLiteral("Folder ") + name + QStringLiteral(" exsits already.  Please select a different folder name!"),
-                         QStringLiteral("Information"), Ok, PromptIcon::Warning);
-    } else {
-        WaitCursor wait;
-        setStatus(QStringLiteral("Making folder ") + name);
-        if (!FOps.MakeDeviceFolder(FTarget->ip.toStdString(), name.toStdString(), true, password.toStdString())
-            && !FOps.client().aborted())
-            Prompts::message(QStringLiteral("There was an error making folder ") + name + QLatin1Char('!'),
-                             QStringLiteral("Error"), Ok, PromptIcon::Error);
-        ListPaneRoot();
-        setStatus(QString());
-    }
-    paneCommandEnded();
+    FCommands.newFolder(*FTarget);
 }
 
 void TLoadProtoDskForm::SavePaneProtocol()
@@ -681,13 +565,8 @@ void TLoadProtoDskForm::SavePaneProtocol()
     const QString path = AskProtocolSavePath(name);
     if (!path.isEmpty()) {
         const BusyScope busy(*this);
-        if (!FOps.FetchProtocol(FTarget->ip.toStdString(), folder.toStdString(), name.toStdString())) {
-            if (!FOps.client().aborted())
-                Prompts::message(QStringLiteral("There was an error retrieving ") + folder + QLatin1Char('/') + name
-                                     + QLatin1Char('.'),
-                                 QStringLiteral("Error"), Ok, PromptIcon::Error);
+        if (!FCommands.fetchProtocol(*FTarget, folder, name))
             return;
-        }
         if (!SaveProtocolFile(path))
             Prompts::message(QStringLiteral("There was an error saving the protocol file!"), QStringLiteral("Error"),
                              Ok, PromptIcon::Error);

@@ -13,6 +13,7 @@
 #include "protocols/DeviceFileOperations.h"
 #include "protocols/DiskProtocolList.h"
 #include "protocols/ProtocolLoadRun.h"
+#include "protocols/forms/DevicePaneCommands.h"
 #include "protocols/forms/DevicePaneControls.h"
 
 #include <QComboBox>
@@ -130,6 +131,7 @@ private:
     duvo::DeviceFileOperations FOps{TCPClient1};
     duvo::WholeInstrumentJob FJob{&FCancel};
     duvo::ProtocolLoadRun FRun{FOps, FJob};
+    DevicePaneCommands FCommands{this, FOps, FJob};
     bool FLoadFailed = false;
     bool FCommandBusy = false;
     bool FCloseAfterRun = false;
