@@ -63,6 +63,30 @@ QByteArray utf8(const QString &s)
     return s.toUtf8();
 }
 
+// Reads the first row the session's select gives (selectFormat holds one %Q for the session)
+// with read; an empty table, counted by countSql, or no matching row reads nothing and succeeds.
+bool readRunRow(const char *countSql, const char *selectFormat, const QString &session,
+                const std::function<void(CppSQLite3Query &)> &read)
+{
+    if (!databaseThere())
+        return false;
+    try {
+        CppSQLite3DB db;
+        db.OpenFile(DatabasePath);
+        if (db.RunScalar(countSql) <= 0)
+            return true;
+        CppSQLite3Buffer sql;
+        sql.Format(selectFormat, utf8(session).constData());
+        CppSQLite3Query q = db.RunQuery(sql);
+        if (!q.AtEnd())
+            read(q);
+        return true;
+    } catch (const CppSQLite3Exception &e) {
+        sqliteBox(e);
+        return false;
+    }
+}
+
 } // namespace
 
 bool LoadHistoryList(std::vector<HistoryRow> &rows, const std::function<void()> &tick)
@@ -108,36 +132,22 @@ bool LoadHistoryList(std::vector<HistoryRow> &rows, const std::function<void()> 
 bool ShowRunDetails(const QString &session, StoredRunDetails &details)
 {
     details = StoredRunDetails();
-    if (!databaseThere())
-        return false;
-    try {
-        CppSQLite3DB db;
-        db.OpenFile(DatabasePath);
-        if (db.RunScalar("select count(logid) from log_tbl;") <= 0)
-            return true;
-        CppSQLite3Buffer sql;
-        sql.Format("select * from log_tbl where sessionid = %Q;", utf8(session).constData());
-        CppSQLite3Query q = db.RunQuery(sql);
-        if (q.AtEnd())
-            return true;
-        details.sessionId = textNamed(q, "sessionid");
-        details.folder = textNamed(q, "folder");
-        details.file = textNamed(q, "file");
-        details.date = dateColumn(q, q.ColumnIndex("date"));
-        details.volume = intNamed(q, "volume");
-        details.consumable = intNamed(q, "consumable");
-        details.originalIp = textNamed(q, "originalip");
-        details.originalType = textNamed(q, "originaltype");
-        details.originalName = textNamed(q, "originalname");
-        details.contactName = textNamed(q, "contactname");
-        details.description = textNamed(q, "description");
-        details.fwVersion = textNamed(q, "fwversion");
-        details.found = !details.sessionId.isEmpty();
-        return true;
-    } catch (const CppSQLite3Exception &e) {
-        sqliteBox(e);
-        return false;
-    }
+    return readRunRow("select count(logid) from log_tbl;", "select * from log_tbl where sessionid = %Q;", session,
+                      [&](CppSQLite3Query &q) {
+                          details.sessionId = textNamed(q, "sessionid");
+                          details.folder = textNamed(q, "folder");
+                          details.file = textNamed(q, "file");
+                          details.date = dateColumn(q, q.ColumnIndex("date"));
+                          details.volume = intNamed(q, "volume");
+                          details.consumable = intNamed(q, "consumable");
+                          details.originalIp = textNamed(q, "originalip");
+                          details.originalType = textNamed(q, "originaltype");
+                          details.originalName = textNamed(q, "originalname");
+                          details.contactName = textNamed(q, "contactname");
+                          details.description = textNamed(q, "description");
+                          details.fwVersion = textNamed(q, "fwversion");
+                          details.found = !details.sessionId.isEmpty();
+                      });
 }
 
 int DeleteRunRecord(const QString &session)
@@ -168,23 +178,8 @@ int DeleteRunRecord(const QString &session)
 bool ReadRunNotes(const QString &session, QString &notes)
 {
     notes.clear();
-    if (!databaseThere())
-        return false;
-    try {
-        CppSQLite3DB db;
-        db.OpenFile(DatabasePath);
-        if (db.RunScalar("select count(logid) from log_tbl;") <= 0)
-            return true;
-        CppSQLite3Buffer sql;
-        sql.Format("select notes from log_tbl where sessionid = %Q;", utf8(session).constData());
-        CppSQLite3Query q = db.RunQuery(sql);
-        if (!q.AtEnd())
-            notes = textNamed(q, "notes");
-        return true;
-    } catch (const CppSQLite3Exception &e) {
-        sqliteBox(e);
-        return false;
-    }
+    return readRunRow("select count(logid) from log_tbl;", "select notes from log_tbl where sessionid = %Q;", session,
+                      [&](CppSQLite3Query &q) { notes = textNamed(q, "notes"); });
 }
 
 bool ReadRunProtocol(const QString &session, QString &protocol, int &size, QString &file, QString &folder)
@@ -193,49 +188,20 @@ bool ReadRunProtocol(const QString &session, QString &protocol, int &size, QStri
     file.clear();
     folder.clear();
     size = 0;
-    if (!databaseThere())
-        return false;
-    try {
-        CppSQLite3DB db;
-        db.OpenFile(DatabasePath);
-        if (db.RunScalar("select count(logid) from log_tbl;") <= 0)
-            return true;
-        CppSQLite3Buffer sql;
-        sql.Format("select * from log_tbl where sessionid = %Q;", utf8(session).constData());
-        CppSQLite3Query q = db.RunQuery(sql);
-        if (!q.AtEnd()) {
-            folder = textNamed(q, "folder");
-            file = textNamed(q, "file");
-            protocol = textNamed(q, "protocol");
-            size = q.IntColumnNamed("protocolsize", 0);
-        }
-        return true;
-    } catch (const CppSQLite3Exception &e) {
-        sqliteBox(e);
-        return false;
-    }
+    return readRunRow("select count(logid) from log_tbl;", "select * from log_tbl where sessionid = %Q;", session,
+                      [&](CppSQLite3Query &q) {
+                          folder = textNamed(q, "folder");
+                          file = textNamed(q, "file");
+                          protocol = textNamed(q, "protocol");
+                          size = q.IntColumnNamed("protocolsize", 0);
+                      });
 }
 
 bool ReadRunLog(const QString &session, QString &log)
 {
     log.clear();
-    if (!databaseThere())
-        return false;
-    try {
-        CppSQLite3DB db;
-        db.OpenFile(DatabasePath);
-        if (db.RunScalar("select count(log2id) from log2_tbl;") <= 0)
-            return true;
-        CppSQLite3Buffer sql;
-        sql.Format("select * from log2_tbl where sessionid = %Q;", utf8(session).constData());
-        CppSQLite3Query q = db.RunQuery(sql);
-        if (!q.AtEnd())
-            log = textNamed(q, "duvolog");
-        return true;
-    } catch (const CppSQLite3Exception &e) {
-        sqliteBox(e);
-        return false;
-    }
+    return readRunRow("select count(log2id) from log2_tbl;", "select * from log2_tbl where sessionid = %Q;", session,
+                      [&](CppSQLite3Query &q) { log = textNamed(q, "duvolog"); });
 }
 
 QString RunDateText(double dayNumber)

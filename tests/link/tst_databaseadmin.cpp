@@ -392,6 +392,45 @@ private slots:
         QCOMPARE(filesIn(dir.path()), QStringList{"a.txt"});
     }
 
+    // A commit that fails says why, leaves the target as it was and removes what was built.
+    void besideFileThatCannotCommitLeavesTheTargetAndCleansUp()
+    {
+        QTemporaryDir dir;
+        const QString target = dir.filePath("a.db");
+        writeBytes(target, "old");
+        QString reason;
+        {
+            BesideFile f(target);
+            QVERIFY(!f.commit(true, &reason));
+            QCOMPARE(reason, QStringLiteral("nothing was built"));
+        }
+        {
+            BesideFile f(target);
+            writeBytes(f.path(), "half");
+            writeBytes(f.path() + "-journal", "rollback");
+            writeBytes(target + "-journal", "the target's");
+            QVERIFY(!f.commit(true, &reason));
+            QCOMPARE(reason, QStringLiteral("the new file was not finished"));
+            QVERIFY(!f.committed());
+            QCOMPARE(filesIn(dir.path()), (QStringList{"a.db", "a.db-journal"}));
+        }
+        QCOMPARE(bytesOf(target), QByteArray("old"));
+        QCOMPARE(bytesOf(target + "-journal"), QByteArray("the target's"));
+
+        // The target cannot be replaced: a folder that holds a file.
+        const QString folder = dir.filePath("sub");
+        QVERIFY(QDir().mkpath(folder + "/inner"));
+        {
+            BesideFile f(folder);
+            writeBytes(f.path(), "new");
+            reason.clear();
+            QVERIFY(!f.commit(false, &reason));
+            QVERIFY(!reason.isEmpty());
+            QVERIFY(QFileInfo(folder + "/inner").isDir());
+        }
+        QCOMPARE(filesIn(dir.path()), (QStringList{"a.db", "a.db-journal"}));
+    }
+
     void toolsStartThroughTheShellWithThePathAsOneArgument()
     {
         Lab lab;

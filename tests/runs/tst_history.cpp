@@ -7,6 +7,7 @@
 #include "runs/forms/TGraphViewForm.h"
 #include "runs/forms/THistoryForm.h"
 #include "GuiTest.h"
+#include "ModalWindow.h"
 #include "ScriptedPrompts.h"
 #include "TestFolders.h"
 
@@ -418,6 +419,44 @@ private slots:
         THistoryForm form;
         QVERIFY(form.loadFailed());
         QCOMPARE(lab.prompts.pending(), 0);
+    }
+
+    // An engine error while a run's notes, log, protocol or details are read shows the engine's
+    // box and then the window's own, and opens nothing.
+    void readerEngineErrorGivesBothBoxes_data()
+    {
+        QTest::addColumn<QString>("drop");
+        QTest::addColumn<QString>("button");
+        QTest::newRow("notes") << "log_tbl" << "btnNotes";
+        QTest::newRow("protocol") << "log_tbl" << "btnViewProtocol";
+        QTest::newRow("log") << "log2_tbl" << "btnViewDuvoLog";
+        QTest::newRow("details") << "log_tbl" << "";
+    }
+
+    void readerEngineErrorGivesBothBoxes()
+    {
+        QFETCH(QString, drop);
+        QFETCH(QString, button);
+        Lab lab;
+        lab.add({.session = "A", .notes = "Keep the lid closed"});
+        lab.add({.session = "B"});
+        lab.addLog("A", "<log/>");
+        THistoryForm form;
+        QVERIFY(!form.loadFailed());
+        QStringList opened;
+        const THistoryForm::ProtocolViewer editor = THistoryForm::protocolViewer();
+        THistoryForm::protocolViewer() = [&](QWidget *, const QString &, const QString &name) { opened << name; };
+        lab.exec(QString("drop table %1;").arg(drop).toUtf8().constData());
+        lab.prompts.answer(Ok, "SQLite exception: 1", "Error").answer(Ok, "Error during database operation!", "Error");
+        if (button.isEmpty()) {
+            form.selectRow(1);
+        } else {
+            opened << modalWindowsDuring([&] { form.findChild<QPushButton *>(button)->click(); });
+        }
+        THistoryForm::protocolViewer() = editor;
+        QCOMPARE(lab.prompts.pending(), 0);
+        QCOMPARE(lab.prompts.asked().size(), 2);
+        QVERIFY2(opened.isEmpty(), qPrintable(opened.join(',')));
     }
 
     void pictureOfTheWindow()
