@@ -28,7 +28,10 @@ std::string LogTimeText(int64_t secondsUtc)
     static const char *const months[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     const int64_t days = floorDiv(secondsUtc, 86400);
-    const int64_t secondOfDay = secondsUtc - days * 86400;
+    // Taken from the remainder: days * 86400 leaves the 64-bit range for the earliest times.
+    int64_t secondOfDay = secondsUtc % 86400;
+    if (secondOfDay < 0)
+        secondOfDay += 86400;
     // Civil date of a day count from 1970-01-01 (proleptic Gregorian calendar).
     const int64_t z = days + 719468;
     const int64_t era = floorDiv(z, 146097);

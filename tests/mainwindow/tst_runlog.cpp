@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <limits>
 #include <QTimer>
 
 using namespace duvo;
@@ -119,6 +120,9 @@ private slots:
         QTest::newRow("before 1970") << qint64(-1) << "Wed Dec 31 23:59:59 1969\n";
         QTest::newRow("past 32 bits") << qint64(2147483648LL) << "Tue Jan 19 03:14:08 2038\n";
         QTest::newRow("2100 is no leap year") << qint64(4107542400LL) << "Mon Mar 01 00:00:00 2100\n";
+        // A reply may carry any 64-bit count: the ends of the range have a text too.
+        QTest::newRow("earliest") << std::numeric_limits<qint64>::min() << "Sun Jan 27 08:29:52 -292277022657\n";
+        QTest::newRow("latest") << std::numeric_limits<qint64>::max() << "Sun Dec 04 15:30:07 292277026596\n";
     }
     void logTime()
     {
