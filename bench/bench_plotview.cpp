@@ -1,13 +1,12 @@
 // The plot viewer on a 24 h plot file (86 400 lines), beside the raw floor in the same run:
 // open to the first page painted against a raw read + from_chars + QPainter polyline of the
 // page; then 200 page moves and Points per Page changes up to 1000, each repaint against a
-// polyline of the same points into an image of the same size. Prints the ratios and the
-// slowest repaint.
+// polyline of the same points into an image of the same size (best of three of each). Prints
+// the ratios and the slowest repaint.
 
 #include "runs/forms/TGraphViewForm.h"
 
 #include <QApplication>
-#include <QChartView>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QFile>
@@ -99,26 +98,46 @@ int main(int argc, char **argv)
     TGraphViewForm form(nullptr, path);
     form.resize(760, 600);
     form.show();
-    form.Chart1View->grab();
+    form.Chart1->grab();
     const double ours = t.nsecsElapsed() / 1e6;
     std::printf("open 86400 lines to the first page: ours %.1f ms, raw %.1f ms, ratio %.2f (limit 2x)\n", ours, raw,
                 ours / raw);
 
+    // A repaint takes a few hundredths of a millisecond, so one timer interrupt can triple a
+    // single sample: each move is timed three times from the same state (the page and page size
+    // put back untimed in between), as is its floor, and the best of each is compared. The
+    // slowest single sample is kept for the 50 ms limit.
     double worst = 0, worstRatio = 0, sumOurs = 0, sumRaw = 0;
     for (int i = 0; i < 200; ++i) {
-        t.restart();
-        if (i % 2)
-            form.showPage(form.paging().page() + 1);
-        else
-            form.PPPSpinEdit1->setValue(50 + (i * 37) % 951);
-        const QImage painted = form.Chart1View->grab().toImage();
-        const double ms = t.nsecsElapsed() / 1e6;
+        const int fromPage = form.paging().page();
+        const int fromPerPage = form.PPPSpinEdit1->value();
+        const int toPerPage = 50 + (i * 37) % 951;
+        double ms = 1e9;
+        QSize size;
+        for (int repeat = 0; repeat < 3; ++repeat) {
+            if (repeat > 0) {
+                form.PPPSpinEdit1->setValue(fromPerPage);
+                form.showPage(fromPage);
+                form.Chart1->grab();
+            }
+            t.restart();
+            if (i % 2)
+                form.showPage(fromPage + 1);
+            else
+                form.PPPSpinEdit1->setValue(toPerPage);
+            const QImage painted = form.Chart1->grab().toImage();
+            const double once = t.nsecsElapsed() / 1e6;
+            worst = std::max(worst, once);
+            ms = std::min(ms, once);
+            size = painted.size();
+        }
         const auto &pts = form.points();
         std::vector<QPointF> page;
         for (qsizetype k = form.paging().first(); k < form.paging().first() + form.paging().count(); ++k)
             page.emplace_back(pts[size_t(k)].x, pts[size_t(k)].y);
-        const double floor = polylineMs(page, painted.size());
-        worst = std::max(worst, ms);
+        double floor = 1e9;
+        for (int repeat = 0; repeat < 3; ++repeat)
+            floor = std::min(floor, polylineMs(page, size));
         worstRatio = std::max(worstRatio, ms / std::max(floor, 0.01));
         sumOurs += ms;
         sumRaw += floor;

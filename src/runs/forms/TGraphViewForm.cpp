@@ -5,30 +5,20 @@
 #include "runs/DayNumber.h"
 
 #include <QApplication>
-#include <QChart>
-#include <QChartView>
 #include <QCheckBox>
 #include <QClipboard>
-#include <QDateTimeAxis>
 #include <QFileInfo>
-#include <QGraphicsLineItem>
-#include <QGraphicsSimpleTextItem>
-#include <QGraphicsTextItem>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineSeries>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPixmapCache>
 #include <QPrinter>
 #include <QPushButton>
-#include <QScreen>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
-#include <QValueAxis>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -40,7 +30,6 @@ QPointer<TGraphViewForm> GraphViewForm;
 
 namespace {
 
-// The chart's time axis works in milliseconds since the epoch.
 // The toolbar's "normal" button: the mouse pointer.
 QIcon pointerIcon()
 {
@@ -53,21 +42,6 @@ QIcon pointerIcon()
     p.drawPolygon(QPolygonF({QPointF(5, 2), QPointF(5, 16), QPointF(8.5, 12.5), QPointF(11, 18), QPointF(13, 17),
                              QPointF(10.5, 11.5), QPointF(15, 11.5)}));
     return QIcon(pm);
-}
-
-qreal axisTime(double dayNumber)
-{
-    return qreal(duvo::DateTimeFromDayNumber(dayNumber).toMSecsSinceEpoch());
-}
-
-template <typename F>
-void forEachDescendant(QGraphicsItem *item, const F &f)
-{
-    const auto children = item->childItems();
-    for (QGraphicsItem *child : children) {
-        f(child);
-        forEachDescendant(child, f);
-    }
 }
 
 } // namespace
@@ -122,54 +96,12 @@ void TGraphViewForm::buildWindow()
         connect(a, &QAction::hovered, this, [this, a] { CommanderLabel->setText(a->text()); });
     top->addWidget(TeeCommander1);
 
-    Chart1 = new QChart;
+    Chart1 = new PlotChart(this);
     Chart1->setObjectName(QStringLiteral("Chart1"));
-    Chart1->setTitle(QStringLiteral("Protocol"));
-    Chart1->legend()->hide();
-    Chart1->setAnimationOptions(QChart::NoAnimation);
-    Series1 = new QLineSeries;
-    Series1->setObjectName(QStringLiteral("Series1"));
-    Series1->setPointLabelsFormat(QStringLiteral("@yPoint"));
-    Series1->setPointLabelsClipping(true);
-    Series1->setMarkerSize(6);
-    std::unordered_set<const QGraphicsItem *> before;
-    forEachDescendant(Chart1, [&](QGraphicsItem *item) { before.insert(item); });
-    Chart1->addSeries(Series1);
-    forEachDescendant(Chart1, [&](QGraphicsItem *item) {
-        if (!before.count(item))
-            FSeriesItems.insert(item);
-    });
-    BottomAxis = new QDateTimeAxis;
-    BottomAxis->setTitleText(QStringLiteral("Time"));
-    BottomAxis->setFormat(QStringLiteral("hh:mm:ss"));
-    BottomAxis->setTickCount(6);
-    LeftAxis = new QValueAxis;
-    LeftAxis->setRange(0, 100);
-    LeftAxis->setLabelFormat(QStringLiteral("%.0f"));
-    Chart1->addAxis(BottomAxis, Qt::AlignBottom);
-    Chart1->addAxis(LeftAxis, Qt::AlignLeft);
-    Series1->attachAxis(BottomAxis);
-    Series1->attachAxis(LeftAxis);
-
-    Chart1View = new QChartView(Chart1, this);
-    Chart1View->setObjectName(QStringLiteral("Chart1View"));
-    Chart1View->setRenderHint(QPainter::Antialiasing, false);
-    Chart1View->setRubberBand(QChartView::NoRubberBand);
-    Chart1View->setMouseTracking(true);
-    Chart1View->viewport()->setMouseTracking(true);
-    Chart1View->viewport()->installEventFilter(this);
-    top->addWidget(Chart1View, 1);
-
-    FCursorLine = new QGraphicsLineItem(Chart1);
-    FCursorLine->setPen(QPen(QColor(200, 0, 0), 1, Qt::DashLine));
-    FCursorLine->setZValue(20);
-    FCursorLine->hide();
-    FCursorTip = new QGraphicsSimpleTextItem(Chart1);
-    FCursorTip->setZValue(21);
-    FCursorTip->setBrush(QColor(40, 40, 40));
-    FCursorTip->hide();
-    // The axes make their tick and label items when the chart is first laid out.
-    connect(Chart1, &QChart::plotAreaChanged, this, &TGraphViewForm::cacheChartFrame);
+    Chart1->setMouseTracking(true);
+    Chart1->installEventFilter(this);
+    Series1 = Chart1->series();
+    top->addWidget(Chart1, 1);
 
     // The page navigator, the scroll bar along the time axis and the page number.
     auto *paging = new QHBoxLayout;
@@ -261,7 +193,6 @@ void TGraphViewForm::FormShow()
     ReadRunPlotFile(FPath, FPoints);
     FPaging.setPointCount(qsizetype(FPoints.size()));
     showPage(0);
-    FOpened = true;
 }
 
 void TGraphViewForm::showPage(int page)
@@ -271,41 +202,18 @@ void TGraphViewForm::showPage(int page)
     const qsizetype count = FPaging.count();
     QList<QPointF> shown;
     shown.reserve(count);
-    if (count > 0) {
-        // Within a page the clock rarely changes its offset: when the page's first and last
-        // times are exactly their day-number distance apart, the times between are too.
-        const double x0 = FPoints[size_t(first)].x;
-        const double x1 = FPoints[size_t(first + count - 1)].x;
-        const qreal t0 = axisTime(x0);
-        const qreal t1 = axisTime(x1);
-        const bool linear = std::abs((t1 - t0) - (x1 - x0) * 86400000.0) < 1.0;
-        for (qsizetype i = first; i < first + count; ++i) {
-            const PlotPoint &p = FPoints[size_t(i)];
-            shown.append(QPointF(linear ? t0 + (p.x - x0) * 86400000.0 : axisTime(p.x), p.y));
-        }
-    }
-    FShownTimes.resize(size_t(shown.size()));
-    for (qsizetype i = 0; i < shown.size(); ++i)
-        FShownTimes[size_t(i)] = shown[i].x();
+    // The series takes the day numbers as they stand: its axis shows the times of day they spell.
+    for (qsizetype i = first; i < first + count; ++i)
+        shown.append(QPointF(FPoints[size_t(i)].x, FPoints[size_t(i)].y));
     if (!shown.isEmpty()) {
         qreal from = shown.first().x();
         qreal to = shown.last().x();
         if (to <= from)
-            to = from + 1000;  // one point, or all at one time: a second around it
-        // Emptied first, the series lays out its line once, for the new page in the new range,
-        // rather than the old page in the new range and then the new one.
-        Series1->clear();
-        // The axis keeps the instants only: given in UTC they need no time zone look-up.
-        BottomAxis->setRange(QDateTime::fromMSecsSinceEpoch(qint64(from), Qt::UTC),
-                             QDateTime::fromMSecsSinceEpoch(qint64(to), Qt::UTC));
+            to = from + 1.0 / 86400;  // one point, or all at one time: a second from it
+        Chart1->setTimeRange(from, to);
     }
     Series1->replace(shown);
-    hideCursor();
-    // The window opens without making pixmaps; paging through the file uses them.
-    if (FOpened) {
-        FFrameCached = true;
-        cacheChartFrame();
-    }
+    Chart1->hideCursor();
 
     const int pages = FPaging.pageCount();
     {
@@ -318,30 +226,6 @@ void TGraphViewForm::showPage(int page)
     btnPriorPage->setEnabled(FPaging.page() > 0);
     btnNextPage->setEnabled(FPaging.page() < pages - 1);
     btnLastPage->setEnabled(FPaging.page() < pages - 1);
-}
-
-// Between pages only the series and the time labels change: the background, plot area, grid
-// and axis lines are painted once into pixmaps and copied on every repaint. The series and the
-// texts draw straight into the view (a text item kept as a pixmap is not repainted reliably
-// when its axis lays it out again). The pixmaps live in the shared pixmap cache: an item too
-// big to stay there (a very large window) is painted directly, as it would be redrawn into a
-// new pixmap on every repaint.
-void TGraphViewForm::cacheChartFrame()
-{
-    if (!FFrameCached)
-        return;
-    const qreal ratio = Chart1View->devicePixelRatioF();
-    const qreal maxBytes = qreal(QPixmapCache::cacheLimit()) * 1024 / 2;
-    forEachDescendant(Chart1, [&](QGraphicsItem *item) {
-        if (item == FCursorLine || item == FCursorTip || FSeriesItems.count(item)
-            || dynamic_cast<QGraphicsTextItem *>(item))
-            return;
-        const QRectF box = item->sceneBoundingRect();
-        const bool fits = (box.width() * ratio + 2) * (box.height() * ratio + 2) * 4 <= maxBytes;
-        const auto mode = fits ? QGraphicsItem::DeviceCoordinateCache : QGraphicsItem::NoCache;
-        if (item->cacheMode() != mode)
-            item->setCacheMode(mode);
-    });
 }
 
 void TGraphViewForm::MarksBox1Click()
@@ -362,53 +246,37 @@ void TGraphViewForm::PPPSpinEdit1Change()
 
 bool TGraphViewForm::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == Chart1View->viewport()) {
+    if (watched == Chart1) {
         if (event->type() == QEvent::MouseMove)
             moveCursor(static_cast<QMouseEvent *>(event)->position());
         else if (event->type() == QEvent::Leave)
-            hideCursor();
+            Chart1->hideCursor();
     }
     return QDialog::eventFilter(watched, event);
 }
 
-void TGraphViewForm::moveCursor(const QPointF &viewPosition)
+void TGraphViewForm::moveCursor(const QPointF &position)
 {
     const qsizetype first = FPaging.first();
     const qsizetype count = FPaging.count();
-    const QRectF area = Chart1->plotArea();
-    const QPointF scenePos = Chart1View->mapToScene(viewPosition.toPoint());
-    const QPointF chartPos = Chart1->mapFromScene(scenePos);
-    if (count == 0 || !area.contains(chartPos)) {
-        hideCursor();
+    if (count == 0 || !Chart1->plotArea().contains(position)) {
+        Chart1->hideCursor();
         return;
     }
     // The point of the page nearest in time to the mouse.
-    const qreal t = Chart1->mapToValue(chartPos, Series1).x();
-    auto it = std::lower_bound(FShownTimes.begin(), FShownTimes.end(), t);
-    if (it == FShownTimes.end())
+    const qreal t = Chart1->mapToValue(position).x();
+    const QList<QPointF> &shown = Series1->points();
+    auto it = std::lower_bound(shown.begin(), shown.end(), t, [](const QPointF &p, qreal x) { return p.x() < x; });
+    if (it == shown.end())
         --it;
-    else if (it != FShownTimes.begin() && std::abs(*(it - 1) - t) <= std::abs(*it - t))
+    else if (it != shown.begin() && std::abs((it - 1)->x() - t) <= std::abs(it->x() - t))
         --it;
-    const size_t k = size_t(it - FShownTimes.begin());
-    const PlotPoint &point = FPoints[size_t(first) + k];
-    const QPointF at = Chart1->mapToPosition(QPointF(FShownTimes[k], point.y), Series1);
-    FCursorLine->setLine(at.x(), area.top(), at.x(), area.bottom());
-    FCursorLine->show();
-    FCursorTip->setText(QStringLiteral("%1  %2").arg(duvo::DateTimeFromDayNumber(point.x).toString(QStringLiteral("hh:mm:ss")),
-                                                   QString::number(point.y, 'f', 1)));
-    QPointF tipAt = at + QPointF(8, -FCursorTip->boundingRect().height() - 4);
-    if (tipAt.x() + FCursorTip->boundingRect().width() > area.right())
-        tipAt.setX(at.x() - 8 - FCursorTip->boundingRect().width());
-    if (tipAt.y() < area.top())
-        tipAt.setY(area.top());
-    FCursorTip->setPos(tipAt);
-    FCursorTip->show();
-}
-
-void TGraphViewForm::hideCursor()
-{
-    FCursorLine->hide();
-    FCursorTip->hide();
+    const PlotPoint &point = FPoints[size_t(first + (it - shown.begin()))];
+    QDate date;
+    QTime time;
+    duvo::FieldsFromDayNumber(point.x, date, time);
+    Chart1->showCursor(QPointF(point.x, point.y), QStringLiteral("%1  %2").arg(time.toString(QStringLiteral("hh:mm:ss")),
+                                                                             QString::number(point.y, 'f', 1)));
 }
 
 void TGraphViewForm::PrintTo(QPrinter &printer)
@@ -417,13 +285,11 @@ void TGraphViewForm::PrintTo(QPrinter &printer)
     if (!painter.isActive())
         return;
     const QRect page = painter.viewport();
-    QSize size = Chart1View->size();
-    size.scale(page.size(), Qt::KeepAspectRatio);
-    // On paper the frame is drawn anew at the printer's resolution, not copied from the
-    // screen's pixmaps.
-    forEachDescendant(Chart1, [](QGraphicsItem *item) { item->setCacheMode(QGraphicsItem::NoCache); });
-    Chart1View->render(&painter, QRectF(QPointF(0, 0), size));
-    cacheChartFrame();
+    // The chart as it stands on the screen, scaled to the page and drawn anew there.
+    QSizeF fitted = QSizeF(Chart1->size());
+    fitted.scale(QSizeF(page.size()), Qt::KeepAspectRatio);
+    painter.scale(fitted.width() / Chart1->width(), fitted.height() / Chart1->height());
+    Chart1->paintChart(painter, Chart1->size());
 }
 
 void TGraphViewForm::PrintPreviewClick()
@@ -437,7 +303,7 @@ void TGraphViewForm::PrintPreviewClick()
 
 void TGraphViewForm::CopyClick()
 {
-    QApplication::clipboard()->setPixmap(Chart1View->grab());
+    QApplication::clipboard()->setPixmap(Chart1->grab());
 }
 
 void TGraphViewForm::SaveClick()
@@ -450,6 +316,6 @@ void TGraphViewForm::SaveClick()
     QString target = *chosen;
     if (QFileInfo(target).suffix().isEmpty())
         target += QStringLiteral(".png");
-    if (!Chart1View->grab().save(target, "PNG"))
+    if (!Chart1->grab().save(target, "PNG"))
         Prompts::error(QStringLiteral("Could not save the chart to ") + target);
 }

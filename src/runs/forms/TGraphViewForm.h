@@ -4,30 +4,22 @@
 // Points per Page spin move through the file. The caller shows it modally and deletes it.
 
 #include "runs/RunPlotReader.h"
+#include "runs/forms/PlotChart.h"
 
 #include <QDialog>
 #include <QPointer>
 
-#include <unordered_set>
 #include <vector>
 
 class QAction;
 class QCheckBox;
-class QChart;
-class QChartView;
-class QDateTimeAxis;
-class QGraphicsItem;
-class QGraphicsLineItem;
-class QGraphicsSimpleTextItem;
 class QLabel;
-class QLineSeries;
 class QPrinter;
 class QPushButton;
 class QScrollBar;
 class QSpinBox;
 class QToolBar;
 class QToolButton;
-class QValueAxis;
 
 class TGraphViewForm;
 extern QPointer<TGraphViewForm> GraphViewForm;
@@ -47,11 +39,8 @@ public:
     // Draws the chart as it stands into a printer (or a PDF printer).
     void PrintTo(QPrinter &printer);
 
-    QChartView *Chart1View = nullptr;
-    QChart *Chart1 = nullptr;
-    QLineSeries *Series1 = nullptr;
-    QDateTimeAxis *BottomAxis = nullptr;
-    QValueAxis *LeftAxis = nullptr;
+    PlotChart *Chart1 = nullptr;
+    PlotSeries *Series1 = nullptr;  // the points of the current page
     QToolBar *TeeCommander1 = nullptr;
     QAction *actNormal = nullptr;
     QAction *actPrintPreview = nullptr;
@@ -84,20 +73,10 @@ protected:
 private:
     void buildWindow();
     void moveCursor(const QPointF &viewPosition);
-    void hideCursor();
-    void cacheChartFrame();
 
     QString FPath;
     std::vector<duvo::PlotPoint> FPoints;
-    std::vector<qreal> FShownTimes;  // axis times of the points on the current page
     duvo::PlotPaging FPaging;
     bool FShown = false;
-    bool FOpened = false;       // the first page of the file has been shown
-    bool FFrameCached = false;  // the chart's frame is kept as pixmaps (from the first page move on)
     bool FCentred = false;
-    QGraphicsLineItem *FCursorLine = nullptr;
-    QGraphicsSimpleTextItem *FCursorTip = nullptr;
-    // The items that draw Series1 (its line, points and marks): everything else in the chart
-    // is kept as a pixmap between pages.
-    std::unordered_set<const QGraphicsItem *> FSeriesItems;
 };
