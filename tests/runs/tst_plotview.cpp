@@ -250,6 +250,45 @@ private slots:
         QCOMPARE(shown, drawn);
     }
 
+    // A printer has many more dots per inch than the screen: the chart drawn there, scaled to
+    // the page, keeps the screen's proportions, texts included.
+    void chartDrawnAtAHighResolutionKeepsItsProportions()
+    {
+        QTemporaryDir dir;
+        TGraphViewForm form(nullptr, writePlot(dir, plotLines(500)));
+        form.resize(700, 560);
+        form.show();
+        const QSize size = form.Chart1->size();
+        const auto draw = [&](int scale) {
+            QImage image(size * scale, QImage::Format_RGB32);
+            image.setDotsPerMeterX(image.dotsPerMeterX() * scale);
+            image.setDotsPerMeterY(image.dotsPerMeterY() * scale);
+            image.fill(Qt::white);
+            QPainter painter(&image);
+            painter.scale(scale, scale);
+            form.Chart1->paintChart(painter, size);
+            return image;
+        };
+        // Where the title leaves ink, in the chart's units.
+        const auto titleInk = [&](const QImage &image, int scale) {
+            const int bottom = int(form.Chart1->plotArea().top() - form.Chart1->fontMetrics().height()) * scale;
+            QRect ink;
+            for (int y = 0; y < bottom; ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    if (image.pixel(x, y) != qRgb(255, 255, 255))
+                        ink |= QRect(x, y, 1, 1);
+            return QRectF(ink.x() / double(scale), ink.y() / double(scale), ink.width() / double(scale),
+                          ink.height() / double(scale));
+        };
+        const QRectF screen = titleInk(draw(1), 1);
+        const QRectF paper = titleInk(draw(6), 6);
+        QVERIFY(!screen.isEmpty());
+        QVERIFY2(qAbs(paper.width() - screen.width()) < 3 && qAbs(paper.height() - screen.height()) < 3
+                     && qAbs(paper.center().x() - screen.center().x()) < 2,
+                 qPrintable(QStringLiteral("%1 x %2 against %3 x %4")
+                                .arg(paper.width()).arg(paper.height()).arg(screen.width()).arg(screen.height())));
+    }
+
     void emptyAndGarbageFilesShowAnEmptyChart()
     {
         QTemporaryDir dir;

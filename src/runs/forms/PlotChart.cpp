@@ -182,7 +182,7 @@ void PlotChart::hideCursor()
 }
 
 // The card, the title, the grid with the temperature labels and the axis titles.
-void PlotChart::paintFrame(QPainter &p, const Layout &l) const
+void PlotChart::paintFrame(QPainter &p, const Layout &l, const QFont &text) const
 {
     const QRectF &area = l.area;
     const QFontMetricsF fm(font());
@@ -193,7 +193,7 @@ void PlotChart::paintFrame(QPainter &p, const Layout &l) const
     p.drawRoundedRect(l.background, kCardRadius, kCardRadius);
     p.setRenderHint(QPainter::Antialiasing, false);
 
-    p.setFont(font());
+    p.setFont(text);
     p.setPen(kTextColour);
     p.drawText(l.title, Qt::AlignHCenter | Qt::AlignTop, kTitle);
     paintGrid(p, l);
@@ -203,7 +203,7 @@ void PlotChart::paintFrame(QPainter &p, const Layout &l) const
         p.drawText(QRectF(l.temperatures.left(), y - fm.height() / 2, l.temperatures.width(), fm.height()),
                    Qt::AlignRight | Qt::AlignVCenter, QString::number(t, 'f', 0));
     }
-    p.setFont(boldOf(font()));
+    p.setFont(boldOf(text));
     p.drawText(l.timeTitle, Qt::AlignHCenter | Qt::AlignTop, kTimeTitle);
     p.restore();
 }
@@ -254,11 +254,11 @@ void PlotChart::paintFrameFromPicture(QPainter &p, const Layout &l) const
 
 // What changes from page to page: the time labels, the line with its symbols and marks, and
 // the cursor.
-void PlotChart::paintPage(QPainter &p, const Layout &l, bool glyphs) const
+void PlotChart::paintPage(QPainter &p, const Layout &l, const QFont &text, bool glyphs) const
 {
     const QRectF &area = l.area;
     const QFontMetricsF fm(font());
-    p.setFont(font());
+    p.setFont(text);
     p.setPen(kTextColour);
     const qreal halfWidth = area.width() / 2 + 200;
     for (int i = 0; i < kTimeTicks; ++i) {
@@ -370,9 +370,13 @@ void PlotChart::paintTimeLabel(QPainter &p, qreal centre, qreal top, const QStri
 
 void PlotChart::paintChart(QPainter &painter, const QSize &size) const
 {
+    // Laid out in the screen's units, drawn with the screen's text size whatever the
+    // device's resolution: a size in points would grow with a printer's dots per inch.
     const Layout l = layoutFor(size);
-    paintFrame(painter, l);
-    paintPage(painter, l, false);
+    QFont text = font();
+    text.setPixelSize(QFontInfo(font()).pixelSize());
+    paintFrame(painter, l, text);
+    paintPage(painter, l, text, false);
 }
 
 void PlotChart::paintEvent(QPaintEvent *)
@@ -384,7 +388,7 @@ void PlotChart::paintEvent(QPaintEvent *)
         FFrame.setDevicePixelRatio(ratio);
         FFrame.fill(palette().color(QPalette::Window));
         QPainter frame(&FFrame);
-        paintFrame(frame, l);
+        paintFrame(frame, l, font());
     }
     if (FGlyphs.isNull() || FGlyphs.devicePixelRatio() != ratio)
         makeGlyphs();
@@ -395,7 +399,7 @@ void PlotChart::paintEvent(QPaintEvent *)
         p.drawPixmap(0, 0, FFrame);
     else
         paintFrameFromPicture(p, l);
-    paintPage(p, l, true);
+    paintPage(p, l, font(), true);
 }
 
 void PlotChart::resizeEvent(QResizeEvent *event)

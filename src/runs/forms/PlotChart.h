@@ -88,11 +88,12 @@ private:
     };
     Layout layoutFor(const QSize &size) const;
     const Layout &screenLayout() const;
-    void paintFrame(QPainter &painter, const Layout &layout) const;
+    // `text`: the font the texts are drawn with.
+    void paintFrame(QPainter &painter, const Layout &layout, const QFont &text) const;
     void paintGrid(QPainter &painter, const Layout &layout) const;
     void paintFrameFromPicture(QPainter &painter, const Layout &layout) const;
     // `glyphs`: the time labels are put together from the pictures of their characters.
-    void paintPage(QPainter &painter, const Layout &layout, bool glyphs) const;
+    void paintPage(QPainter &painter, const Layout &layout, const QFont &text, bool glyphs) const;
     void paintTimeLabel(QPainter &painter, qreal centre, qreal top, const QString &text) const;
     void makeGlyphs();
     void seriesChanged();
