@@ -317,6 +317,31 @@ void CppSQLite3DB::OpenReadOnly(const QString &path, int statementMs)
     SetBusyTimeout(std::min(FBusyTimeoutMs, statementMs));
 }
 
+void CppSQLite3DB::OpenImage(const QByteArray &content)
+{
+    CloseFile();
+    int rc = sqlite3_open_v2(":memory:", &FDB, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc == SQLITE_OK) {
+        // The library takes the copy over and frees it with the connection.
+        const auto size = static_cast<sqlite3_int64>(content.size());
+        auto *copy = static_cast<unsigned char *>(sqlite3_malloc64(static_cast<sqlite3_uint64>(size > 0 ? size : 1)));
+        if (!copy) {
+            rc = SQLITE_NOMEM;
+        } else {
+            if (size > 0)
+                std::memcpy(copy, content.constData(), static_cast<size_t>(size));
+            rc = sqlite3_deserialize(FDB, "main", copy, size, size,
+                                     SQLITE_DESERIALIZE_FREEONCLOSE | SQLITE_DESERIALIZE_READONLY);
+        }
+    }
+    if (rc != SQLITE_OK) {
+        const CppSQLite3Exception e(rc, FDB ? sqlite3_errmsg(FDB) : nullptr);
+        CloseFile();
+        throw e;
+    }
+    SetBusyTimeout(FBusyTimeoutMs);
+}
+
 void CppSQLite3DB::CloseFile()
 {
     if (FDB) {

@@ -9,6 +9,7 @@
 // q.AtEnd() / q.TextColumnNamed(...) / q.NextRow(); the cursor goes out of scope before the
 // connection closes. No connection stays open between operations.
 
+#include <QByteArray>
 #include <QString>
 
 struct sqlite3;
@@ -116,6 +117,10 @@ public:
     // 16 MiB, and every statement is interrupted (SQLITE_INTERRUPT) once it has run for
     // statementMs milliseconds.
     void OpenReadOnly(const QString &path, int statementMs = 2000);
+    // Opens a database from the whole content of its file held in memory, to read only: no
+    // file is touched, locked or looked up beside it while the statements run. A content
+    // that is no database fails at the first statement, as a file would.
+    void OpenImage(const QByteArray &content);
     // Forgets the connection. A cursor still alive keeps the connection until it is released;
     // then the library frees it with its lock.
     void CloseFile();

@@ -63,6 +63,7 @@ void ProtocolLoadRun::LoadCheckedFiles(bool skip)
     FReportHeaderLength = static_cast<int>(ReportText(FSkippedReport).size());
     const QString F = pane->folderName();
     FJob.clearCancel();
+    FJob.begin();
     FRunning = true;
     FRead.clear();
     if (hooks.runStarted)
