@@ -115,22 +115,28 @@ bool ReadProtocolFile(const QString &path, std::string &fileName, std::string &p
         Prompts::message(QStringLiteral("Can't find the file!"), QStringLiteral("Error"), Ok, PromptIcon::Warning);
         return false;
     }
-    CppSQLite3DB db;
+    // A settled file is read in memory, on the connection this thread keeps for contents (it
+    // holds no file); any other file through a connection of its own on the file.
+    thread_local CppSQLite3DB contents;
+    CppSQLite3DB onDisk;
+    CppSQLite3DB *db = &onDisk;
     std::string name, protocol, size;
     try {
         // A file that is no SQLite database, or has no protocol_tbl, fails at the count.
         QByteArray content;
-        if (settledContent(path, content))
-            db.OpenImage(content);
-        else
-            db.OpenFile(path);
-        if (db.RunScalar("select count(id) from protocol_tbl;") <= 0) {
-            db.CloseFile();
+        if (settledContent(path, content)) {
+            db = &contents;
+            contents.OpenImage(content);
+        } else {
+            onDisk.OpenFile(path);
+        }
+        if (db->RunScalar("select count(id) from protocol_tbl;") <= 0) {
+            onDisk.CloseFile();
             Prompts::message(QStringLiteral("Protocol record not found!"), QStringLiteral("Error"), Ok,
                              PromptIcon::Error);
             return false;
         }
-        CppSQLite3Query q = db.RunQuery("select * from protocol_tbl where id = 1;");
+        CppSQLite3Query q = db->RunQuery("select * from protocol_tbl where id = 1;");
         if (!q.AtEnd()) {
             name = q.TextColumnNamed("filename", "");
             protocol = q.TextColumnNamed("protocol", "");
@@ -138,10 +144,10 @@ bool ReadProtocolFile(const QString &path, std::string &fileName, std::string &p
         }
     } catch (const CppSQLite3Exception &e) {
         showSqliteException(e);
-        db.CloseFile();
+        onDisk.CloseFile();
         return false;
     }
-    db.CloseFile();
+    onDisk.CloseFile();
     fileName = std::move(name);
     protocolText = std::move(protocol);
     protocolSize = std::move(size);

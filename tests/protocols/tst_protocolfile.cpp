@@ -225,6 +225,32 @@ private slots:
         writer.CloseFile();
     }
 
+    // Files in another text encoding (written by another tool) read among ordinary ones.
+    void filesInEitherEncodingReadOneAfterAnother()
+    {
+        TempProgramFolder folder;
+        ScriptedPrompts prompts;
+        const QString plain = folder.file(QStringLiteral("U8.svp"));
+        const QString wide = folder.file(QStringLiteral("U16.svp"));
+        QVERIFY(WriteProtocolFile(plain, "EIGHT", "<a/>", 4));
+        {
+            CppSQLite3DB db;
+            db.OpenFile(wide);
+            db.RunCommand("pragma encoding = 'UTF-16le';");
+            db.RunCommand("create table protocol_tbl(id INTEGER PRIMARY KEY, filename TEXT, protocol TEXT, "
+                          "protocolsize INTEGER);");
+            db.RunCommand("insert into protocol_tbl (filename,protocol,protocolsize) values ('SIXTEEN','<b/>',4);");
+        }
+        for (const auto &[path, expected] : {std::pair{plain, "EIGHT"}, std::pair{wide, "SIXTEEN"},
+                                             std::pair{plain, "EIGHT"}, std::pair{wide, "SIXTEEN"}}) {
+            std::string name, protocol, size;
+            QVERIFY(ReadProtocolFile(path, name, protocol, size));
+            QCOMPARE(name, std::string(expected));
+            QCOMPARE(size, std::string("4"));
+        }
+        QVERIFY(prompts.asked().isEmpty());
+    }
+
     void readFailures_data()
     {
         QTest::addColumn<QByteArray>("content");   // empty: no file at all
