@@ -18,10 +18,11 @@ constexpr qint64 RepaintIntervalMs = 40;
 // Installed on the application for one event pass of a job: a widget's request to repaint
 // that comes less than RepaintIntervalMs after the last one let through goes back to the
 // queue, to be served by a later pass (the widgets' repaint machinery keeps no second
-// request of its own while one is queued). The window counts as painted when the runner's
-// first pass begins (it was on screen when the job was started), so what the start changed
-// shows within the interval like any later change. Nested event loops (a modal box opened
-// from the pass) paint as usual.
+// request of its own while one is queued). The window counts as painted when a job begins
+// (begin()) or, for a job that does not say so, when the runner's first pass begins (it was
+// on screen when the job was started), so what the start changed shows within the interval
+// like any later change. Nested event loops (a modal box opened from the pass) paint as
+// usual.
 class RepaintHold final : public QObject {
 public:
     explicit RepaintHold(QElapsedTimer &lastRepaint)
@@ -74,6 +75,12 @@ void WholeInstrumentJob::setAction(const QString &text)
 {
     emit actionChanged(text);
     // A new action is heard at once: the next yield makes an event pass.
+    FLastPass.invalidate();
+}
+
+void WholeInstrumentJob::begin()
+{
+    FLastRepaint.start();
     FLastPass.invalidate();
 }
 

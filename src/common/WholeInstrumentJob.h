@@ -60,6 +60,11 @@ public:
 
     bool cancelled() const { return *FFlag; }
     void clearCancel() { *FFlag = false; }
+    // A job begins on a window that is on screen: the window counts as painted now, so what
+    // the start changes (a Cancel button, disabled panes) shows within the repaint interval
+    // like any later change instead of at the first yield, and that yield makes an event
+    // pass.
+    void begin();
 
     // verb + name + "   " + number + "/" + total.
     static QString stepText(const QString &verb, const QString &name, int number, int total);

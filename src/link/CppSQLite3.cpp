@@ -317,8 +317,43 @@ void CppSQLite3DB::OpenReadOnly(const QString &path, int statementMs)
     SetBusyTimeout(std::min(FBusyTimeoutMs, statementMs));
 }
 
+void CppSQLite3DB::OpenImage(const QByteArray &content)
+{
+    // Header bytes 56..59 hold the text encoding, 1 for UTF-8. A connection takes the encoding
+    // of the first database it reads and keeps it, so only UTF-8 contents share one.
+    const bool utf8 = content.isEmpty()
+                      || (content.size() >= 60 && content.at(56) == 0 && content.at(57) == 0
+                          && content.at(58) == 0 && content.at(59) == 1);
+    int rc = SQLITE_OK;
+    if (!(FDB && FImageReusable && utf8)) {
+        CloseFile();
+        rc = sqlite3_open_v2(":memory:", &FDB, SQLITE_OPEN_READWRITE, nullptr);
+    }
+    if (rc == SQLITE_OK) {
+        // The library takes the copy over and frees it with the connection.
+        const auto size = static_cast<sqlite3_int64>(content.size());
+        auto *copy = static_cast<unsigned char *>(sqlite3_malloc64(static_cast<sqlite3_uint64>(size > 0 ? size : 1)));
+        if (!copy) {
+            rc = SQLITE_NOMEM;
+        } else {
+            if (size > 0)
+                std::memcpy(copy, content.constData(), static_cast<size_t>(size));
+            rc = sqlite3_deserialize(FDB, "main", copy, size, size,
+                                     SQLITE_DESERIALIZE_FREEONCLOSE | SQLITE_DESERIALIZE_READONLY);
+        }
+    }
+    if (rc != SQLITE_OK) {
+        const CppSQLite3Exception e(rc, FDB ? sqlite3_errmsg(FDB) : nullptr);
+        CloseFile();
+        throw e;
+    }
+    FImageReusable = utf8;
+    SetBusyTimeout(FBusyTimeoutMs);
+}
+
 void CppSQLite3DB::CloseFile()
 {
+    FImageReusable = false;
     if (FDB) {
         // close_v2: with a cursor still alive the connection becomes a zombie that the library
         // frees (and unlocks) once the last statement is finalised, instead of leaking it.

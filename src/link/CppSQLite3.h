@@ -7,8 +7,9 @@
 // Usage: CppSQLite3DB db; db.OpenFile(path); CppSQLite3Buffer sql; sql.Format("...%Q;", key);
 // db.RunCommand(sql) / db.RunScalar(sql) / CppSQLite3Query q = db.RunQuery(sql) and a loop of
 // q.AtEnd() / q.TextColumnNamed(...) / q.NextRow(); the cursor goes out of scope before the
-// connection closes. No connection stays open between operations.
+// connection closes. No connection to a file stays open between operations.
 
+#include <QByteArray>
 #include <QString>
 
 struct sqlite3;
@@ -116,6 +117,13 @@ public:
     // 16 MiB, and every statement is interrupted (SQLITE_INTERRUPT) once it has run for
     // statementMs milliseconds.
     void OpenReadOnly(const QString &path, int statementMs = 2000);
+    // Opens a database from the whole content of its file held in memory, to read only: no
+    // file is touched, locked or looked up beside it while the statements run. A content
+    // that is no database fails at the first statement, as a file would. A connection opened
+    // this way and left open takes the next content in place of the last one when both are
+    // in UTF-8 (opening a connection costs about as much as a query); otherwise a new
+    // connection opens.
+    void OpenImage(const QByteArray &content);
     // Forgets the connection. A cursor still alive keeps the connection until it is released;
     // then the library frees it with its lock.
     void CloseFile();
@@ -139,5 +147,6 @@ private:
     sqlite3 *FDB = nullptr;
     int FBusyTimeoutMs = 5000;
     int FStatementMs = 0;        // 0: statements are not bounded
+    bool FImageReusable = false; // an OpenImage connection that may take the next content
     long long FDeadlineMs = 0;   // steady-clock time at which the running statement stops
 };

@@ -121,6 +121,8 @@ QString ListItemPlainText(const QString &itemText)
             out += c;
         }
     }
+    if (!out.contains(u'&'))
+        return out;
     out.replace(QStringLiteral("&lt;"), QStringLiteral("<"));
     out.replace(QStringLiteral("&gt;"), QStringLiteral(">"));
     out.replace(QStringLiteral("&quot;"), QStringLiteral("\""));

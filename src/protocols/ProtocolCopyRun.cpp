@@ -129,6 +129,7 @@ void ProtocolCopyRun::runCopy(bool toTarget, bool skipSameNamed, bool folders)
             if (folders && to.pane->folderText() != QLatin1String("/"))
                 listRoot(*to.pane, to.ip);
             FJob.clearCancel();
+            FJob.begin();
             if (hooks.runStarted)
                 hooks.runStarted();
             setStatus(QString());

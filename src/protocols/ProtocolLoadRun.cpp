@@ -25,7 +25,8 @@ void ProtocolLoadRun::setStatus(const QString &text)
 
 void ProtocolLoadRun::showFolder(const QString &folder)
 {
-    ShowPaneFolder(*pane, FOps, FTargetIP, folder, [this] { FJob.yield(); });
+    // The window's panes are disabled while a run goes on (the run ends them enabled).
+    ShowPaneFolder(*pane, FOps, FTargetIP, folder, [this] { FJob.yield(); }, FRunning);
     if (hooks.folderListed)
         hooks.folderListed(*pane);
 }
@@ -63,6 +64,7 @@ void ProtocolLoadRun::LoadCheckedFiles(bool skip)
     FReportHeaderLength = static_cast<int>(ReportText(FSkippedReport).size());
     const QString F = pane->folderName();
     FJob.clearCancel();
+    FJob.begin();
     FRunning = true;
     FRead.clear();
     if (hooks.runStarted)

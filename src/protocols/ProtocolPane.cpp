@@ -149,6 +149,50 @@ void ProtocolPaneModel::addItems(const QStringList &markups)
     endInsertRows();
 }
 
+void ProtocolPaneModel::showItems(const QString &header, const QStringList &markups)
+{
+    const auto same = [this](const Item &item, const QString &markup, bool isHeader) {
+        return item.markup == markup && item.header == (isHeader || FAllHeaders);
+    };
+    if (FItems.isEmpty() || !same(FItems.front(), header, true)) {
+        clear();
+        addItem(header, true);
+        addItems(markups);
+        setSelected(0);
+        return;
+    }
+    // Rows alike at the front (the first among them) and at the back stay.
+    const qsizetype oldCount = FItems.size();
+    const qsizetype newCount = markups.size() + 1;
+    qsizetype front = 1;
+    while (front < oldCount && front < newCount && same(FItems.at(front), markups.at(front - 1), false))
+        ++front;
+    qsizetype back = 0;
+    while (back < oldCount - front && back < newCount - front
+           && same(FItems.at(oldCount - 1 - back), markups.at(newCount - 2 - back), false))
+        ++back;
+    if (FSelected != 0 && FSelected != -1) {
+        FSelected = -1;
+        emit selectedChanged(-1);
+    }
+    if (oldCount - back > front) {
+        beginRemoveRows({}, int(front), int(oldCount - back - 1));
+        FItems.remove(front, oldCount - back - front);
+        endRemoveRows();
+    }
+    if (newCount - back > front) {
+        beginInsertRows({}, int(front), int(newCount - back - 1));
+        for (qsizetype i = front; i < newCount - back; ++i) {
+            const QString &markup = markups.at(i - 1);
+            FItems.insert(i, Item{markup, ListItemPlainText(markup), FAllHeaders, false});
+        }
+        endInsertRows();
+    }
+    for (int i = 0; i < count(); ++i)
+        setChecked(i, false);
+    setSelected(0);
+}
+
 void ProtocolPaneModel::setSelected(int index)
 {
     if (index < -1 || index >= count())
@@ -239,13 +283,13 @@ void ListPaneRoot(ProtocolPaneModel &pane, DeviceFileOperations &ops, const QStr
 }
 
 void ShowPaneFolder(ProtocolPaneModel &pane, DeviceFileOperations &ops, const QString &ip, const QString &folder,
-                    const PaneYield &yield)
+                    const PaneYield &yield, bool keepRows)
 {
-    pane.clear();
+    if (!keepRows)
+        pane.clear();
     std::vector<std::string> names;
     int n = 0;
     ops.ListDeviceFiles(ip.toStdString(), folder.toStdString(), n, names);
-    pane.addItem(ParentFolderItem(), true);
     QStringList items;
     items.reserve(qsizetype(names.size()));
     for (const std::string &name : names) {
@@ -253,8 +297,13 @@ void ShowPaneFolder(ProtocolPaneModel &pane, DeviceFileOperations &ops, const QS
         if (yield)
             yield();
     }
-    pane.addItems(items);
-    pane.setSelected(0);
+    if (keepRows) {
+        pane.showItems(ParentFolderItem(), items);
+    } else {
+        pane.addItem(ParentFolderItem(), true);
+        pane.addItems(items);
+        pane.setSelected(0);
+    }
     pane.setFolderText(folder.contains(QLatin1Char('/')) ? folder : QStringLiteral("/") + folder);
 }
 

@@ -66,6 +66,11 @@ public:
     void addItem(const QString &markup, bool header = false);
     // Adds items at the end in one insertion (a listing's names, which views then lay out once).
     void addItems(const QStringList &markups);
+    // Ends as clear(), addItem(header), addItems(markups) and setSelected(0) would, keeping the
+    // rows that stay the same where the first item stays (a folder shown again after a file
+    // came or went): only the rows that changed are removed and inserted, so views keep
+    // their state instead of being reset.
+    void showItems(const QString &header, const QStringList &markups);
 
     // -1 when nothing is selected.
     int selected() const { return FSelected; }
@@ -120,8 +125,10 @@ bool OpenPaneFolder(ProtocolPaneModel &pane, DeviceFileOperations &ops, const QS
                     const PaneYield &yield = {});
 // Lists one folder's files: "..", then the files, item 0 selected. The folder text becomes
 // "/" + folder (the folder as given when it holds a "/"); the listing request carries the
-// folder as given.
+// folder as given. The pane is emptied before the request goes out; with keepRows (a pane the
+// user cannot reach meanwhile, as during a run) it keeps its items until the reply is in and
+// then changes only the rows that differ.
 void ShowPaneFolder(ProtocolPaneModel &pane, DeviceFileOperations &ops, const QString &ip,
-                    const QString &folder, const PaneYield &yield = {});
+                    const QString &folder, const PaneYield &yield = {}, bool keepRows = false);
 
 } // namespace duvo

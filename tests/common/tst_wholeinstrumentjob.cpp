@@ -5,9 +5,22 @@
 #include <QTest>
 #include <QElapsedTimer>
 #include <QTimer>
+#include <QWidget>
 
 using namespace duvo;
 using namespace duvo::test;
+
+namespace {
+
+class PaintCounter final : public QWidget {
+public:
+    int paints = 0;
+
+protected:
+    void paintEvent(QPaintEvent *) override { ++paints; }
+};
+
+} // namespace
 
 class TestWholeInstrumentJob : public QObject {
     Q_OBJECT
@@ -87,6 +100,43 @@ private slots:
         QVERIFY(steps > 10 * ticks);
     }
 
+    // A job begun on a window on screen: what its start changes is not painted at its first
+    // yield, but at the first yield once the repaint interval has passed.
+    void whatABegunJobChangesIsPaintedWithinTheInterval()
+    {
+        PaintCounter window;
+        window.resize(120, 80);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTRY_VERIFY(window.paints > 0);
+        QTest::qWait(20);
+        const int painted = window.paints;
+
+        // Waits without letting events through.
+        const auto busyWait = [](int ms) {
+            QElapsedTimer busy;
+            busy.start();
+            while (busy.elapsed() < ms) {
+            }
+        };
+        WholeInstrumentJob job;
+        // An earlier job of the runner painted long ago.
+        window.update();
+        job.yield();
+        busyWait(60);
+        job.yield();
+        QCOMPARE(window.paints, painted + 1);
+        busyWait(60);
+
+        job.begin();
+        window.update();
+        QVERIFY(job.yield());
+        QCOMPARE(window.paints, painted + 1);
+        busyWait(60);
+        QVERIFY(job.yield());
+        QCOMPARE(window.paints, painted + 2);
+    }
+
     void failedStepAsksAndCancelStopsTheJob_data()
     {
         QTest::addColumn<int>("answer");
@@ -134,5 +184,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestWholeInstrumentJob)
+QTEST_MAIN(TestWholeInstrumentJob)
 #include "tst_wholeinstrumentjob.moc"

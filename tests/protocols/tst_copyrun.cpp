@@ -17,6 +17,7 @@
 #include "TestFolders.h"
 
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -160,6 +161,67 @@ private slots:
         ShowPaneFolder(lab.sourcePane, lab.ops, lab.ip(0), "/DATA");
         QCOMPARE(lab.sourcePane.folderText(), QStringLiteral("/DATA"));
         QCOMPARE(lab.sourcePane.count(), 3);
+    }
+
+    // A folder shown again with rows kept: the pane ends exactly as after a fresh listing
+    // (items, texts, header flags, no checks, item 0 selected), only the rows that changed are
+    // removed or inserted, and a pane showing something else is listed afresh.
+    void showingAFolderAgainKeepsTheRowsThatStay_data()
+    {
+        QTest::addColumn<QStringList>("before");  // files shown first ("/" for a root listing)
+        QTest::addColumn<QStringList>("after");
+        QTest::addColumn<int>("kept");            // rows that must survive, counted from the top
+        QTest::newRow("one more at the end") << QStringList{"A", "B"} << QStringList{"A", "B", "C"} << 3;
+        QTest::newRow("one more inside") << QStringList{"A", "C"} << QStringList{"A", "B", "C"} << 2;
+        QTest::newRow("one gone") << QStringList{"A", "B", "C"} << QStringList{"A", "C"} << 2;
+        QTest::newRow("all new") << QStringList{"A", "B"} << QStringList{"X", "Y", "Z"} << 1;
+        QTest::newRow("emptied") << QStringList{"A", "B"} << QStringList{} << 1;
+        QTest::newRow("same") << QStringList{"A&B", "<C>"} << QStringList{"A&B", "<C>"} << 3;
+        QTest::newRow("from the root") << QStringList{"/"} << QStringList{"A"} << 0;
+    }
+
+    void showingAFolderAgainKeepsTheRowsThatStay()
+    {
+        QFETCH(QStringList, before);
+        QFETCH(QStringList, after);
+        QFETCH(int, kept);
+        const auto items = [](const QStringList &names) {
+            QStringList out;
+            for (const QString &n : names)
+                out << ProtocolFileItem(n);
+            return out;
+        };
+        ProtocolPaneModel pane, fresh;
+        if (before == QStringList{"/"}) {
+            pane.addItems({RootFolderItem(QStringLiteral("DATA")), RootFolderItem(QStringLiteral("OPEN"))});
+        } else {
+            pane.addItem(ParentFolderItem(), true);
+            pane.addItems(items(before));
+        }
+        pane.setSelected(pane.count() - 1);
+        for (int i = 0; i < pane.count(); ++i)
+            pane.setChecked(i, true);
+        QList<QPersistentModelIndex> rows;
+        for (int i = 0; i < pane.count(); ++i)
+            rows << QPersistentModelIndex(pane.index(i));
+        QSignalSpy resets(&pane, &QAbstractItemModel::modelReset);
+
+        pane.showItems(ParentFolderItem(), items(after));
+
+        fresh.clear();
+        fresh.addItem(ParentFolderItem(), true);
+        fresh.addItems(items(after));
+        fresh.setSelected(0);
+        QCOMPARE(pane.markups(), fresh.markups());
+        for (int i = 0; i < fresh.count(); ++i) {
+            QCOMPARE(pane.itemText(i), fresh.itemText(i));
+            QCOMPARE(pane.isHeader(i), fresh.isHeader(i));
+            QVERIFY(!pane.isChecked(i));
+        }
+        QCOMPARE(pane.selected(), 0);
+        QCOMPARE(resets.size(), kept == 0 ? 1 : 0);
+        for (int i = 0; i < kept; ++i)
+            QVERIFY2(rows.at(i).isValid(), qPrintable(QString::number(i)));
     }
 
     // ---- the copy table ------------------------------------------------------------------

@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 using namespace duvo;
@@ -165,6 +166,89 @@ private slots:
         QCOMPARE(name, std::string("ONLY"));
         QCOMPARE(protocol, std::string());
         QCOMPARE(size, std::string());
+    }
+
+    // A file another program was writing when it stopped (its journal beside it, part of the
+    // new content already in the file) reads as it was before that write began.
+    void fileCaughtInAWriteReadsItsCommittedRow()
+    {
+        TempProgramFolder folder;
+        ScriptedPrompts prompts;
+        const QString path = folder.file(QStringLiteral("W.svp"));
+        const QString caught = folder.file(QStringLiteral("C.svp"));
+        QVERIFY(WriteProtocolFile(path, "OLD", std::string(20000, 'o'), 20000));
+        {
+            CppSQLite3DB db;
+            db.OpenFile(path);
+            db.RunCommand("pragma cache_size = 1;");   // changed pages go to the file at once
+            db.RunCommand("begin transaction;");
+            db.RunCommand("update protocol_tbl set filename = 'NEW', protocol = substr(replace(hex(zeroblob(20000)), '0', 'n'), 1, 20000);");
+            db.RunCommand("create table filler_tbl(x TEXT);");
+            for (int i = 0; i < 50; ++i)
+                db.RunCommand("insert into filler_tbl values (replace(hex(zeroblob(2000)), '0', 'f'));");
+            QVERIFY(QFile::exists(path + QStringLiteral("-journal")));
+            QVERIFY(QFile::copy(path, caught));
+            QVERIFY(QFile::copy(path + QStringLiteral("-journal"), caught + QStringLiteral("-journal")));
+            db.RunCommand("rollback transaction;");
+        }
+        {
+            QFile bytes(caught);
+            QVERIFY(bytes.open(QIODevice::ReadOnly));
+            QVERIFY(bytes.readAll().contains("NEW"));   // the half-written content is in the file
+        }
+        std::string name, protocol, size;
+        QVERIFY(ReadProtocolFile(caught, name, protocol, size));
+        QCOMPARE(name, std::string("OLD"));
+        QCOMPARE(protocol, std::string(20000, 'o'));
+        QVERIFY(prompts.asked().isEmpty());
+    }
+
+    // A protocol file kept in WAL mode by another program: the row still in its log is read.
+    void walModeFileReadsTheRowInItsLog()
+    {
+        TempProgramFolder folder;
+        ScriptedPrompts prompts;
+        const QString path = folder.file(QStringLiteral("L.svp"));
+        QCOMPARE(CreateProtocolFile(path), 1);
+        CppSQLite3DB writer;   // stays open: the row is not yet checkpointed into the file
+        writer.OpenFile(path);
+        writer.RunCommand("pragma journal_mode = wal;");
+        writer.RunCommand("pragma wal_autocheckpoint = 0;");
+        writer.RunCommand("insert into protocol_tbl (filename,protocol,protocolsize) values ('LOGGED','<a/>',4);");
+        QVERIFY(QFileInfo(path + QStringLiteral("-wal")).size() > 0);
+        std::string name, protocol, size;
+        QVERIFY(ReadProtocolFile(path, name, protocol, size));
+        QCOMPARE(name, std::string("LOGGED"));
+        QCOMPARE(protocol, std::string("<a/>"));
+        QCOMPARE(size, std::string("4"));
+        QVERIFY(prompts.asked().isEmpty());
+        writer.CloseFile();
+    }
+
+    // Files in another text encoding (written by another tool) read among ordinary ones.
+    void filesInEitherEncodingReadOneAfterAnother()
+    {
+        TempProgramFolder folder;
+        ScriptedPrompts prompts;
+        const QString plain = folder.file(QStringLiteral("U8.svp"));
+        const QString wide = folder.file(QStringLiteral("U16.svp"));
+        QVERIFY(WriteProtocolFile(plain, "EIGHT", "<a/>", 4));
+        {
+            CppSQLite3DB db;
+            db.OpenFile(wide);
+            db.RunCommand("pragma encoding = 'UTF-16le';");
+            db.RunCommand("create table protocol_tbl(id INTEGER PRIMARY KEY, filename TEXT, protocol TEXT, "
+                          "protocolsize INTEGER);");
+            db.RunCommand("insert into protocol_tbl (filename,protocol,protocolsize) values ('SIXTEEN','<b/>',4);");
+        }
+        for (const auto &[path, expected] : {std::pair{plain, "EIGHT"}, std::pair{wide, "SIXTEEN"},
+                                             std::pair{plain, "EIGHT"}, std::pair{wide, "SIXTEEN"}}) {
+            std::string name, protocol, size;
+            QVERIFY(ReadProtocolFile(path, name, protocol, size));
+            QCOMPARE(name, std::string(expected));
+            QCOMPARE(size, std::string("4"));
+        }
+        QVERIFY(prompts.asked().isEmpty());
     }
 
     void readFailures_data()
