@@ -32,8 +32,25 @@ QFont boldOf(QFont font)
     return font;
 }
 
-// The label of a time: the time of day its day number spells.
-QString timeLabel(double dayNumber)
+// The time labels' characters in the glyph picture: "0" to "9", then ":".
+int glyphIndex(QChar c)
+{
+    return c == u':' ? 10 : c.unicode() - u'0';
+}
+
+qreal temperatureY(const QRectF &area, double temperature)
+{
+    return std::round(area.bottom() - temperature / kTemperatureTop * area.height());
+}
+
+qreal tickX(const QRectF &area, int tick)
+{
+    return std::round(area.left() + area.width() * tick / (kTimeTicks - 1));
+}
+
+} // namespace
+
+QString PlotChart::timeText(double dayNumber)
 {
     QDate date;
     QTime time;
@@ -50,31 +67,22 @@ QString timeLabel(double dayNumber)
     return QString(text, 8);
 }
 
-int glyphIndex(QChar c)
-{
-    if (c >= u'0' && c <= u'9')
-        return c.unicode() - u'0';
-    return c == u':' ? 10 : -1;
-}
-
-} // namespace
-
 void PlotSeries::replace(const QList<QPointF> &points)
 {
     FPoints = points;
-    FChart->seriesChanged();
+    FChart->update();
 }
 
 void PlotSeries::setPointLabelsVisible(bool visible)
 {
     FMarks = visible;
-    FChart->seriesChanged();
+    FChart->update();
 }
 
 void PlotSeries::setPointsVisible(bool visible)
 {
     FSymbols = visible;
-    FChart->seriesChanged();
+    FChart->update();
 }
 
 PlotChart::PlotChart(QWidget *parent) : QWidget(parent), FSeries(this)
@@ -93,12 +101,7 @@ void PlotChart::setTimeRange(qreal from, qreal to)
     FTo = to > from ? to : from + 1.0 / 86400;
     FTimeLabels.clear();
     for (int i = 0; i < kTimeTicks; ++i)
-        FTimeLabels << timeLabel(FFrom + (FTo - FFrom) * i / (kTimeTicks - 1));
-    update();
-}
-
-void PlotChart::seriesChanged()
-{
+        FTimeLabels << timeText(FFrom + (FTo - FFrom) * i / (kTimeTicks - 1));
     update();
 }
 
@@ -151,11 +154,15 @@ QRectF PlotChart::plotArea() const
     return screenLayout().area;
 }
 
-QPointF PlotChart::mapToPosition(const QPointF &value) const
+QPointF PlotChart::positionIn(const QRectF &area, const QPointF &value) const
 {
-    const QRectF area = plotArea();
     return QPointF(area.left() + (value.x() - FFrom) / (FTo - FFrom) * area.width(),
                    area.bottom() - value.y() / kTemperatureTop * area.height());
+}
+
+QPointF PlotChart::mapToPosition(const QPointF &value) const
+{
+    return positionIn(plotArea(), value);
 }
 
 QPointF PlotChart::mapToValue(const QPointF &position) const
@@ -199,7 +206,7 @@ void PlotChart::paintFrame(QPainter &p, const Layout &l, const QFont &text) cons
     paintGrid(p, l);
     p.setPen(kTextColour);
     for (double t : kTemperatures) {
-        const qreal y = std::round(area.bottom() - t / kTemperatureTop * area.height());
+        const qreal y = temperatureY(area, t);
         p.drawText(QRectF(l.temperatures.left(), y - fm.height() / 2, l.temperatures.width(), fm.height()),
                    Qt::AlignRight | Qt::AlignVCenter, QString::number(t, 'f', 0));
     }
@@ -213,14 +220,10 @@ void PlotChart::paintFrame(QPainter &p, const Layout &l, const QFont &text) cons
 void PlotChart::paintGrid(QPainter &p, const Layout &l) const
 {
     const QRectF &area = l.area;
-    for (double t : kTemperatures) {
-        const qreal y = std::round(area.bottom() - t / kTemperatureTop * area.height());
-        p.fillRect(QRectF(area.left(), y, area.width() + 1, 1), kGridColour);
-    }
-    for (int i = 0; i < kTimeTicks; ++i) {
-        const qreal x = std::round(area.left() + area.width() * i / (kTimeTicks - 1));
-        p.fillRect(QRectF(x, area.top(), 1, area.height() + 1), kGridColour);
-    }
+    for (double t : kTemperatures)
+        p.fillRect(QRectF(area.left(), temperatureY(area, t), area.width() + 1, 1), kGridColour);
+    for (int i = 0; i < kTimeTicks; ++i)
+        p.fillRect(QRectF(tickX(area, i), area.top(), 1, area.height() + 1), kGridColour);
     p.fillRect(QRectF(area.left(), area.bottom(), area.width() + 1, 1), kAxisColour);
     p.fillRect(QRectF(area.left(), area.top(), 1, area.height() + 1), kAxisColour);
 }
@@ -262,7 +265,7 @@ void PlotChart::paintPage(QPainter &p, const Layout &l, const QFont &text, bool 
     p.setPen(kTextColour);
     const qreal halfWidth = area.width() / 2 + 200;
     for (int i = 0; i < kTimeTicks; ++i) {
-        const qreal x = std::round(area.left() + area.width() * i / (kTimeTicks - 1));
+        const qreal x = tickX(area, i);
         if (glyphs)
             paintTimeLabel(p, x, l.timeLabelTop, FTimeLabels[i]);
         else
@@ -271,12 +274,10 @@ void PlotChart::paintPage(QPainter &p, const Layout &l, const QFont &text, bool 
     }
 
     const QList<QPointF> &points = FSeries.points();
-    const qreal sx = area.width() / (FTo - FFrom);
-    const qreal sy = area.height() / kTemperatureTop;
     QPolygonF line;
     line.reserve(points.size());
     for (const QPointF &v : points)
-        line.append(QPointF(area.left() + (v.x() - FFrom) * sx, area.bottom() - v.y() * sy));
+        line.append(positionIn(area, v));
 
     p.save();
     p.setClipRect(area.adjusted(-1, -1, 1, 1));
@@ -287,7 +288,6 @@ void PlotChart::paintPage(QPainter &p, const Layout &l, const QFont &text, bool 
         p.drawPolyline(line);
     if (FSeries.pointsVisible()) {
         p.setRenderHint(QPainter::Antialiasing, true);
-        p.setPen(QPen(kLineColour, 1));
         p.setBrush(kLineColour);
         for (const QPointF &at : std::as_const(line))
             p.drawEllipse(at, kSymbolRadius, kSymbolRadius);
@@ -307,10 +307,9 @@ void PlotChart::paintPage(QPainter &p, const Layout &l, const QFont &text, bool 
     p.restore();
 
     if (FCursorShown) {
-        const qreal x = area.left() + (FCursorValue.x() - FFrom) * sx;
-        const QPointF at(x, area.bottom() - FCursorValue.y() * sy);
+        const QPointF at = positionIn(area, FCursorValue);
         p.setPen(QPen(kCursorColour, 1, Qt::DashLine));
-        p.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
+        p.drawLine(QPointF(at.x(), area.top()), QPointF(at.x(), area.bottom()));
         const QSizeF tip(fm.horizontalAdvance(FCursorTip), fm.height());
         QPointF tipAt = at + QPointF(8, -tip.height() - 4);
         if (tipAt.x() + tip.width() > area.right())
@@ -342,20 +341,12 @@ void PlotChart::makeGlyphs()
         p.drawText(QPointF(FGlyphLeft[i] + 1, fm.ascent()), QString(chars[i]));
 }
 
-// A label of digits and colons as drawText would lay it out, centred on `centre`.
+// A time label as drawText would lay it out, centred on `centre`.
 void PlotChart::paintTimeLabel(QPainter &p, qreal centre, qreal top, const QString &text) const
 {
     qreal width = 0;
-    for (QChar c : text) {
-        const int g = glyphIndex(c);
-        if (g < 0) {
-            const qreal half = width + 200;
-            p.drawText(QRectF(centre - half, top, 2 * half, QFontMetricsF(font()).height()),
-                       Qt::AlignHCenter | Qt::AlignTop, text);
-            return;
-        }
-        width += FGlyphAdvance[g];
-    }
+    for (QChar c : text)
+        width += FGlyphAdvance[glyphIndex(c)];
     // Each character's cell has a pixel to spare on either side for ink beyond its advance.
     qreal x = centre - width / 2;
     const qreal ratio = FGlyphs.devicePixelRatio();

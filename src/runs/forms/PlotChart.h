@@ -21,7 +21,6 @@ public:
     explicit PlotSeries(PlotChart *chart) : FChart(chart) {}
 
     void replace(const QList<QPointF> &points);
-    void clear() { replace({}); }
     qsizetype count() const { return FPoints.size(); }
     QPointF at(qsizetype i) const { return FPoints.at(i); }
     const QList<QPointF> &points() const { return FPoints; }
@@ -45,7 +44,8 @@ public:
     ~PlotChart() override;
 
     PlotSeries *series() { return &FSeries; }
-    // The times at the left and right ends of the time axis, as day numbers.
+    // The times at the left and right ends of the time axis, as day numbers. A range of no
+    // width (one point, or all at one time) becomes the second from `from`.
     void setTimeRange(qreal from, qreal to);
     qreal timeFrom() const { return FFrom; }
     qreal timeTo() const { return FTo; }
@@ -66,13 +66,15 @@ public:
 
     QSize sizeHint() const override { return QSize(640, 420); }
 
+    // "hh:mm:ss": the time of day a day number spells (empty for no valid day number).
+    static QString timeText(double dayNumber);
+
 protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
 
 private:
-    friend class PlotSeries;
     // Where the parts of a chart of one size go.
     struct Layout {
         QSize size;
@@ -87,6 +89,8 @@ private:
         QRect timeTitleInk;
     };
     Layout layoutFor(const QSize &size) const;
+    // Where a value (time, temperature) lies in a plot area.
+    QPointF positionIn(const QRectF &area, const QPointF &value) const;
     const Layout &screenLayout() const;
     // `text`: the font the texts are drawn with.
     void paintFrame(QPainter &painter, const Layout &layout, const QFont &text) const;
@@ -96,7 +100,6 @@ private:
     void paintPage(QPainter &painter, const Layout &layout, const QFont &text, bool glyphs) const;
     void paintTimeLabel(QPainter &painter, qreal centre, qreal top, const QString &text) const;
     void makeGlyphs();
-    void seriesChanged();
     void dropFrame();
 
     PlotSeries FSeries;

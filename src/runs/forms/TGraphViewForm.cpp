@@ -2,7 +2,6 @@
 
 #include "common/Prompts.h"
 #include "common/forms/PrintPrompt.h"
-#include "runs/DayNumber.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -205,13 +204,8 @@ void TGraphViewForm::showPage(int page)
     // The series takes the day numbers as they stand: its axis shows the times of day they spell.
     for (qsizetype i = first; i < first + count; ++i)
         shown.append(QPointF(FPoints[size_t(i)].x, FPoints[size_t(i)].y));
-    if (!shown.isEmpty()) {
-        qreal from = shown.first().x();
-        qreal to = shown.last().x();
-        if (to <= from)
-            to = from + 1.0 / 86400;  // one point, or all at one time: a second from it
-        Chart1->setTimeRange(from, to);
-    }
+    if (!shown.isEmpty())
+        Chart1->setTimeRange(shown.first().x(), shown.last().x());
     Series1->replace(shown);
     Chart1->hideCursor();
 
@@ -272,11 +266,8 @@ void TGraphViewForm::moveCursor(const QPointF &position)
     else if (it != shown.begin() && std::abs((it - 1)->x() - t) <= std::abs(it->x() - t))
         --it;
     const PlotPoint &point = FPoints[size_t(first + (it - shown.begin()))];
-    QDate date;
-    QTime time;
-    duvo::FieldsFromDayNumber(point.x, date, time);
-    Chart1->showCursor(QPointF(point.x, point.y), QStringLiteral("%1  %2").arg(time.toString(QStringLiteral("hh:mm:ss")),
-                                                                             QString::number(point.y, 'f', 1)));
+    Chart1->showCursor(QPointF(point.x, point.y),
+                       PlotChart::timeText(point.x) + QStringLiteral("  ") + QString::number(point.y, 'f', 1));
 }
 
 void TGraphViewForm::PrintTo(QPrinter &printer)
