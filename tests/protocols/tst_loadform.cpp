@@ -14,10 +14,12 @@
 #include "SimulatedLab.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 using namespace duvo;
 using namespace duvo::test;
@@ -172,6 +174,51 @@ private slots:
         QCOMPARE(editor.calls.at(0).name, QStringLiteral("PCR1"));
         QCOMPARE(editor.calls.at(0).saveFileName, lab.path("A.SVP"));
         QVERIFY(!editor.calls.at(0).fromDevice);
+    }
+
+    // The close box while View waits 2 s for the instrument: the exchange ends at once, no
+    // editor and no error box follow, and the window closes when the command has ended.
+    void closeBoxDuringAViewClosesOnceItEnds()
+    {
+        Lab lab;
+        QVERIFY(lab.sim.started());
+        lab.sim.addFault(0, {duvosim::FaultKind::Delay, "GetProtocol", 0, {}, 2000, 1});
+        ScriptedPrompts prompts;
+        EditorRecorder editor;
+        auto *form = new TLoadProtoDskForm(nullptr, lab.ip());
+        QPointer<TLoadProtoDskForm> alive(form);
+        form->show();
+        openFolder(*form, "OPEN");
+        form->targetPane().setSelected(FindListItem(form->targetPane().markups(), "PCR3"));
+        form->ListBox2Click();
+
+        bool closed = false, visibleAfterClose = false;
+        QElapsedTimer sinceClose;
+        QTimer poll;
+        poll.setInterval(10);
+        connect(&poll, &QTimer::timeout, form, [&] {
+            bool fetching = false;
+            for (const auto &e : lab.sim.requests(0))
+                fetching = fetching || e.command == "GetProtocol";
+            if (!closed && fetching) {
+                QTest::qWait(100);  // the fetch is surely waiting now
+                sinceClose.start();
+                form->close();
+                closed = true;
+                visibleAfterClose = form->isVisible();
+                poll.stop();
+            }
+        });
+        poll.start();
+        QVERIFY(clickButton(form, "btnEdit2"));  // returns when the command has ended
+        QVERIFY(closed);
+        QVERIFY(visibleAfterClose);
+        QVERIFY2(sinceClose.elapsed() < 1500, "the close ended the waiting exchange");
+        QVERIFY(!form->isVisible());
+        QVERIFY(editor.calls.isEmpty());
+        QVERIFY(prompts.asked().isEmpty());
+        delete form;
+        QVERIFY(!alive);
     }
 
     void deleteDiskFileAsksFirst()

@@ -4,6 +4,8 @@
 #include "protocols/forms/PaneDialogs.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QPushButton>
 
 using namespace duvo;
 
@@ -160,4 +162,49 @@ void DevicePaneCommands::keyDown(DevicePaneControls &pane, int key)
     default:
         break;
     }
+}
+
+// ---- closing a manager window ---------------------------------------------------------------
+
+bool ManagerClosing::mayClose(bool running, QPushButton *cancelButton,
+                              const std::function<void(const QString &)> &status)
+{
+    if (FClosing)
+        return true;
+    if (running) {
+        if (cancelButton->text() == QLatin1String("Cancel")) {
+            cancelButton->setText(QStringLiteral("Close"));
+            FJob.cancel();
+            status(QStringLiteral("Cancelling..."));
+        } else {
+            FCloseAsked = true;
+            FJob.cancel();
+            FClient.abort();
+        }
+        return false;
+    }
+    if (FBusy) {
+        FCloseAsked = true;
+        FClient.abort();
+        return false;
+    }
+    return true;
+}
+
+void ManagerClosing::commandEnded()
+{
+    FBusy = false;
+    closeIfAsked();
+}
+
+void ManagerClosing::closeIfAsked()
+{
+    if (FCloseAsked)
+        closeNow();
+}
+
+void ManagerClosing::closeNow()
+{
+    FClosing = true;
+    FWindow.QDialog::reject();
 }

@@ -6,12 +6,15 @@
 // how it marks a command under way, its status line and its check rule.
 
 #include "common/WholeInstrumentJob.h"
+#include "link/NetExchange.h"
 #include "protocols/DeviceFileOperations.h"
 #include "protocols/forms/DevicePaneControls.h"
 
 #include <QString>
 #include <functional>
 
+class QDialog;
+class QPushButton;
 class QWidget;
 
 // The hourglass for the length of a scope, restored also after an exception.
@@ -62,4 +65,48 @@ private:
     QWidget *FOwner;
     duvo::DeviceFileOperations &FOps;
     duvo::WholeInstrumentJob &FJob;
+};
+
+// When a manager window may close. A close request during a run is a cancel request: refused
+// once (the Cancel button turns back to "Close", the status shows "Cancelling..."); a second
+// one ends the exchange in flight and the window closes once the run's end steps are done.
+// During a pane command a close request ends the exchange in flight and the window closes once
+// the command has ended.
+class ManagerClosing {
+public:
+    ManagerClosing(QDialog &window, TcpClient &client, duvo::WholeInstrumentJob &job)
+        : FWindow(window), FClient(client), FJob(job)
+    {
+    }
+
+    // Answers a close request: true when the window may close now.
+    bool mayClose(bool running, QPushButton *cancelButton, const std::function<void(const QString &)> &status);
+
+    // Around a command that talks to an instrument; its end carries out a close asked meanwhile.
+    void commandStarted() { FBusy = true; }
+    void commandEnded();
+    class Busy {
+    public:
+        explicit Busy(ManagerClosing &closing) : FClosing(closing) { FClosing.commandStarted(); }
+        ~Busy() { FClosing.commandEnded(); }
+        Busy(const Busy &) = delete;
+        Busy &operator=(const Busy &) = delete;
+
+    private:
+        ManagerClosing &FClosing;
+    };
+
+    bool closeAsked() const { return FCloseAsked; }
+    // Closes the window if a close was asked while it could not close.
+    void closeIfAsked();
+    // Closes the window without asking.
+    void closeNow();
+
+private:
+    QDialog &FWindow;
+    TcpClient &FClient;
+    duvo::WholeInstrumentJob &FJob;
+    bool FBusy = false;
+    bool FCloseAsked = false;
+    bool FClosing = false;
 };

@@ -31,21 +31,6 @@ DeviceList *deviceList()
 
 } // namespace
 
-// A command that talks to an instrument without disabling the window: a close request waits
-// for its end.
-class TCopyProtocolForm::BusyScope {
-public:
-    explicit BusyScope(TCopyProtocolForm &form) : FForm(form) { FForm.FCommandBusy = true; }
-    ~BusyScope()
-    {
-        FForm.FCommandBusy = false;
-        if (FForm.FCloseAfterRun)
-            FForm.closeNow();
-    }
-private:
-    TCopyProtocolForm &FForm;
-};
-
 TCopyProtocolForm::DevicePicker &TCopyProtocolForm::PickDevice()
 {
     static DevicePicker picker = PickDeviceWithDestinationForm;
@@ -77,7 +62,7 @@ TCopyProtocolForm::TCopyProtocolForm(QWidget *owner, const QString &ip) : QDialo
         (&m == &FSource->model ? FSource : FTarget)->folderButtons();
     };
     FRun.hooks.showReport = [this](const QString &text) { ShowReportText(this, text); };
-    FRun.hooks.closeWindow = [this] { closeNow(); };
+    FRun.hooks.closeWindow = [this] { FClosing.closeNow(); };
     FCommands.hooks.listRoot = [this](DevicePaneControls &pane) { ListPaneRoot(pane); };
     FCommands.hooks.openFolder = [this](DevicePaneControls &pane) { return OpenPaneFolder(pane); };
     FCommands.hooks.showFolder = [this](DevicePaneControls &pane, const QString &folder) { ShowPaneFolder(pane, folder); };
@@ -370,7 +355,7 @@ void TCopyProtocolForm::viewProtocol(DevicePaneControls &pane)
 {
     if (pane.model.isEmpty() || !pane.model.hasSelection())
         return;
-    const BusyScope busy(*this);
+    const ManagerClosing::Busy busy(FClosing);
     const QString name = pane.model.itemText(pane.model.selected());
     const QString folder = pane.folderText();
     if (!FCommands.fetchProtocol(pane, folder, name))
@@ -385,7 +370,7 @@ void TCopyProtocolForm::btnEdit2Click() { viewProtocol(*FTarget); }
 
 void TCopyProtocolForm::paneCommandStarted()
 {
-    FCommandBusy = true;
+    FClosing.commandStarted();
     GroupBox1->setEnabled(false);
     GroupBox2->setEnabled(false);
     btnCopyToTarget->setEnabled(false);
@@ -400,9 +385,7 @@ void TCopyProtocolForm::paneCommandEnded()
     GroupBox1->setEnabled(true);
     GroupBox2->setEnabled(true);
     copyRules();
-    FCommandBusy = false;
-    if (FCloseAfterRun)
-        closeNow();
+    FClosing.commandEnded();
 }
 
 void TCopyProtocolForm::DeletePaneFile(DevicePaneControls &pane, const QString &folder)
@@ -428,7 +411,7 @@ void TCopyProtocolForm::SavePaneProtocol(DevicePaneControls &pane, const QString
     const QString path = AskProtocolSavePath(name);
     if (path.isEmpty())
         return;
-    const BusyScope busy(*this);
+    const ManagerClosing::Busy busy(FClosing);
     if (!FCommands.fetchProtocol(pane, folder, name))
         return;
     if (!SaveProtocolFile(path))
@@ -460,8 +443,7 @@ void TCopyProtocolForm::startCopy(bool toTarget)
     FRun.source.ip = FSource->ip;
     FRun.target.ip = FTarget->ip;
     FRun.Copy(toTarget, skip);
-    if (FCloseAfterRun)
-        closeNow();
+    FClosing.closeIfAsked();
 }
 
 void TCopyProtocolForm::btnCopyToTargetClick() { startCopy(true); }
@@ -476,30 +458,7 @@ void TCopyProtocolForm::btnCancelOrCloseClick()
 
 void TCopyProtocolForm::FormCloseQuery(bool &canClose)
 {
-    canClose = true;
-    if (FClosing)
-        return;
-    if (FRun.running()) {
-        canClose = false;
-        if (btnCancelOrClose->text() == QLatin1String("Cancel")) {
-            btnCancelOrClose->setText(QStringLiteral("Close"));
-            FJob.cancel();
-            setStatus(QStringLiteral("Cancelling..."));
-        } else {
-            // A second request: the exchange in flight ends now, and the window closes once
-            // the run's end steps are done.
-            FCloseAfterRun = true;
-            FJob.cancel();
-            TCPClient1.abort();
-        }
-        return;
-    }
-    if (FCommandBusy) {
-        // A pane command is under way: the window closes once it has ended.
-        canClose = false;
-        FCloseAfterRun = true;
-        TCPClient1.abort();
-    }
+    canClose = FClosing.mayClose(FRun.running(), btnCancelOrClose, [this](const QString &s) { setStatus(s); });
 }
 
 void TCopyProtocolForm::reject()
@@ -508,10 +467,4 @@ void TCopyProtocolForm::reject()
     FormCloseQuery(canClose);
     if (canClose)
         QDialog::reject();
-}
-
-void TCopyProtocolForm::closeNow()
-{
-    FClosing = true;
-    QDialog::reject();
 }

@@ -116,8 +116,6 @@ public:
     void reject() override;
 
 private:
-    class BusyScope;
-    friend class BusyScope;
     void buildWindow();
     void chooseInstrument(DevicePaneControls &pane, bool source);
     void takeInstrument(DevicePaneControls &pane, int index, bool source);
@@ -128,7 +126,6 @@ private:
     void paneCommandStarted();
     void paneCommandEnded();
     void setStatus(const QString &text);
-    void closeNow();
     DevicePaneControls &other(DevicePaneControls &pane) { return &pane == FSource ? *FTarget : *FSource; }
 
     DevicePaneControls *FSource = nullptr;
@@ -139,7 +136,5 @@ private:
     duvo::ProtocolCopyRun FRun{FOps, FJob};
     DevicePaneCommands FCommands{this, FOps, FJob};
     bool FLoadFailed = false;
-    bool FCommandBusy = false;
-    bool FCloseAfterRun = false;
-    bool FClosing = false;
+    ManagerClosing FClosing{*this, TCPClient1, FJob};
 };

@@ -45,20 +45,6 @@ QString defaultFolder()
 
 } // namespace
 
-class TLoadProtoDskForm::BusyScope {
-public:
-    explicit BusyScope(TLoadProtoDskForm &form) : FForm(form) { FForm.FCommandBusy = true; }
-    ~BusyScope()
-    {
-        FForm.FCommandBusy = false;
-        if (FForm.FCloseAfterRun)
-            FForm.closeNow();
-    }
-
-private:
-    TLoadProtoDskForm &FForm;
-};
-
 TLoadProtoDskForm::TLoadProtoDskForm(QWidget *owner, const QString &ip) : QDialog(owner)
 {
     LoadProtoDskForm = this;
@@ -506,13 +492,13 @@ void TLoadProtoDskForm::btnEdit2Click()
     if (m.isEmpty() || !m.hasSelection())
         return;
     {
-        const BusyScope busy(*this);
+        const ManagerClosing::Busy busy(FClosing);
         const QString name = m.itemText(m.selected());
         const QString folder = FTargetFolder();
         if (!FCommands.fetchProtocol(*FTarget, folder, name))
             return;
         const duvo::FetchedProtocol &fetched = FOps.fetchedProtocol();
-        if (fetched.held() && !fetched.Protocol->empty() && !FCloseAfterRun)
+        if (fetched.held() && !fetched.Protocol->empty() && !FClosing.closeAsked())
             ShowProtocolEditor(this, QString::fromStdString(*fetched.Protocol), true, QString(), name, folder,
                                FTarget->ip);
     }
@@ -521,7 +507,7 @@ void TLoadProtoDskForm::btnEdit2Click()
 
 void TLoadProtoDskForm::paneCommandStarted()
 {
-    FCommandBusy = true;
+    FClosing.commandStarted();
     GroupBox1->setEnabled(false);
     GroupBox2->setEnabled(false);
     btnCopyToTarget->setEnabled(false);
@@ -535,9 +521,7 @@ void TLoadProtoDskForm::paneCommandEnded()
     GroupBox1->setEnabled(true);
     GroupBox2->setEnabled(true);
     ListBox1CheckClick();
-    FCommandBusy = false;
-    if (FCloseAfterRun)
-        closeNow();
+    FClosing.commandEnded();
 }
 
 void TLoadProtoDskForm::DeletePaneFile()
@@ -564,7 +548,7 @@ void TLoadProtoDskForm::SavePaneProtocol()
     const QString folder = FTargetFolder();
     const QString path = AskProtocolSavePath(name);
     if (!path.isEmpty()) {
-        const BusyScope busy(*this);
+        const ManagerClosing::Busy busy(FClosing);
         if (!FCommands.fetchProtocol(*FTarget, folder, name))
             return;
         if (!SaveProtocolFile(path))
@@ -628,8 +612,7 @@ void TLoadProtoDskForm::btnCopyToTargetClick()
     if (!AskCopyMode(TaskDialog1, skip))
         return;
     LoadCheckedFiles(skip);
-    if (FCloseAfterRun)
-        closeNow();
+    FClosing.closeIfAsked();
 }
 
 // ---- closing --------------------------------------------------------------------------------
@@ -641,27 +624,7 @@ void TLoadProtoDskForm::btnCancelOrCloseClick()
 
 void TLoadProtoDskForm::FormCloseQuery(bool &canClose)
 {
-    canClose = true;
-    if (FClosing)
-        return;
-    if (FRun.running()) {
-        canClose = false;
-        if (btnCancelOrClose->text() == QLatin1String("Cancel")) {
-            btnCancelOrClose->setText(QStringLiteral("Close"));
-            FJob.cancel();
-            setStatus(QStringLiteral("Cancelling..."));
-        } else {
-            FCloseAfterRun = true;
-            FJob.cancel();
-            TCPClient1.abort();
-        }
-        return;
-    }
-    if (FCommandBusy) {
-        canClose = false;
-        FCloseAfterRun = true;
-        TCPClient1.abort();
-    }
+    canClose = FClosing.mayClose(FRun.running(), btnCancelOrClose, [this](const QString &s) { setStatus(s); });
 }
 
 void TLoadProtoDskForm::reject()
@@ -670,10 +633,4 @@ void TLoadProtoDskForm::reject()
     FormCloseQuery(canClose);
     if (canClose)
         QDialog::reject();
-}
-
-void TLoadProtoDskForm::closeNow()
-{
-    FClosing = true;
-    QDialog::reject();
 }

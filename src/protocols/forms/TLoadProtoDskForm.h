@@ -112,15 +112,12 @@ public:
     void reject() override;
 
 private:
-    class BusyScope;
-    friend class BusyScope;
     void buildWindow();
     void buildDiskPane();
     void takeInstrument(int index);
     void paneCommandStarted();
     void paneCommandEnded();
     void setStatus(const QString &text);
-    void closeNow();
     void driveChosen(int index);
     void directoryChosen(const QModelIndex &index);
 
@@ -133,7 +130,5 @@ private:
     duvo::ProtocolLoadRun FRun{FOps, FJob};
     DevicePaneCommands FCommands{this, FOps, FJob};
     bool FLoadFailed = false;
-    bool FCommandBusy = false;
-    bool FCloseAfterRun = false;
-    bool FClosing = false;
+    ManagerClosing FClosing{*this, TCPClient1, FJob};
 };
