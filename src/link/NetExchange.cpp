@@ -131,15 +131,24 @@ bool SendNetCommand(TcpClient &client, const std::string &host, const std::strin
             return fail(ExchangeOutcome::ConnectFailed, errno);
         connecting = true;
     }
-    const auto waitConnected = [&]() -> bool {
-        const int ready = waitFor(s.fd, POLLOUT, Clock::now() + timeout, pump, client.FAborted);
+    // Waits until the socket is ready for events; after an abort, the timeout or an error it
+    // records the outcome and answers false.
+    const auto waitReady = [&](short events, ExchangeOutcome timedOut, ExchangeOutcome failed) -> bool {
+        const int ready = waitFor(s.fd, events, Clock::now() + timeout, pump, client.FAborted);
         if (ready == WaitAborted)
             return fail(ExchangeOutcome::Aborted, 0);
         if (ready == WaitTimedOut)
-            return fail(ExchangeOutcome::ConnectTimeout, ETIMEDOUT);
+            return fail(timedOut, ETIMEDOUT);
+        if (ready < 0)
+            return fail(failed, errno);
+        return true;
+    };
+    const auto waitConnected = [&]() -> bool {
+        if (!waitReady(POLLOUT, ExchangeOutcome::ConnectTimeout, ExchangeOutcome::ConnectFailed))
+            return false;
         int err = 0;
         socklen_t len = sizeof err;
-        if (ready < 0 || ::getsockopt(s.fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0 || err != 0)
+        if (::getsockopt(s.fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0 || err != 0)
             return fail(ExchangeOutcome::ConnectFailed, err ? err : errno);
         connecting = false;
         return true;
@@ -168,13 +177,8 @@ bool SendNetCommand(TcpClient &client, const std::string &host, const std::strin
             return fail(ExchangeOutcome::ConnectFailed, n < 0 ? errno : 0);
         }
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            const int ready = waitFor(s.fd, POLLOUT, Clock::now() + timeout, pump, client.FAborted);
-            if (ready == WaitAborted)
-                return fail(ExchangeOutcome::Aborted, 0);
-            if (ready == WaitTimedOut)
-                return fail(ExchangeOutcome::WriteFailed, ETIMEDOUT);
-            if (ready < 0)
-                return fail(ExchangeOutcome::WriteFailed, errno);
+            if (!waitReady(POLLOUT, ExchangeOutcome::WriteFailed, ExchangeOutcome::WriteFailed))
+                return false;
             continue;
         }
         return fail(ExchangeOutcome::WriteFailed, n < 0 ? errno : 0);
@@ -187,13 +191,8 @@ bool SendNetCommand(TcpClient &client, const std::string &host, const std::strin
     for (;;) {
         if (waitFirst) {
             waitFirst = false;
-            const int ready = waitFor(s.fd, POLLIN, Clock::now() + timeout, pump, client.FAborted);
-            if (ready == WaitAborted)
-                return fail(ExchangeOutcome::Aborted, 0);
-            if (ready == WaitTimedOut)
-                return fail(ExchangeOutcome::ReadTimeout, ETIMEDOUT);
-            if (ready < 0)
-                return fail(ExchangeOutcome::Reset, errno);
+            if (!waitReady(POLLIN, ExchangeOutcome::ReadTimeout, ExchangeOutcome::Reset))
+                return false;
         }
         const ssize_t n = ::recv(s.fd, buffer, sizeof buffer, 0);
         if (n > 0) {
@@ -212,13 +211,8 @@ bool SendNetCommand(TcpClient &client, const std::string &host, const std::strin
         if (errno == EINTR)
             continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            const int ready = waitFor(s.fd, POLLIN, Clock::now() + timeout, pump, client.FAborted);
-            if (ready == WaitAborted)
-                return fail(ExchangeOutcome::Aborted, 0);
-            if (ready == WaitTimedOut)
-                return fail(ExchangeOutcome::ReadTimeout, ETIMEDOUT);
-            if (ready < 0)
-                return fail(ExchangeOutcome::Reset, errno);
+            if (!waitReady(POLLIN, ExchangeOutcome::ReadTimeout, ExchangeOutcome::Reset))
+                return false;
             continue;  // readable, closed or in error: the next recv() tells which
         }
         return fail(ExchangeOutcome::Reset, errno);
