@@ -1,6 +1,8 @@
 // Backup and restore of a 300 MB main database through the administration dialog, beside
 // the raw floor in the same run (copy_file + fsync; restore's floor adds a quick_check of the
-// copy). A 10 ms GUI timer runs meanwhile; its worst lateness is printed.
+// copy). Each is timed three times, ours and the floor in turn, and the best of each is
+// compared: a virtual disk's write speed varies more from one copy to the next than the two
+// differ. A 10 ms GUI timer runs meanwhile; its worst lateness is printed.
 
 #include "common/ProgramFolder.h"
 #include "common/Prompts.h"
@@ -17,6 +19,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
@@ -126,23 +129,32 @@ int main(int argc, char **argv)
     const QString backup = dir.filePath("Backup.sqb");
     rawCopyMs(DatabasePath, dir.filePath("warm.sqb"), false);
 
-    const double rawBackup = rawCopyMs(DatabasePath, dir.filePath("raw1.sqb"), false);
-    prompts.path = backup;
-    late.start();
+    constexpr int Rounds = 3;
+    double rawBackup = 1e18, oursBackup = 1e18, rawRestore = 1e18, oursRestore = 1e18;
+    qint64 backupLate = 0, restoreLate = 0;
     QElapsedTimer t;
-    t.start();
-    form.btnBackupClick();
-    const double oursBackup = t.nsecsElapsed() / 1e6;
+    for (int round = 0; round < Rounds; ++round) {
+        rawBackup = std::min(rawBackup, rawCopyMs(DatabasePath, dir.filePath("raw1.sqb"), false));
+        prompts.path = backup;
+        late.start();
+        t.start();
+        form.btnBackupClick();
+        oursBackup = std::min(oursBackup, t.nsecsElapsed() / 1e6);
+        backupLate = std::max(backupLate, late.worst);
+    }
     std::printf("backup: ours %.0f ms, raw %.0f ms, ratio %.2f (limit 1.3x), timer late by %lld ms at worst\n",
-                oursBackup, rawBackup, oursBackup / rawBackup, late.worst);
+                oursBackup, rawBackup, oursBackup / rawBackup, backupLate);
 
-    const double rawRestore = rawCopyMs(backup, dir.filePath("raw2.sqb"), true);
-    prompts.path = backup;
-    late.start();
-    t.restart();
-    form.btnRestoreClick();
-    const double oursRestore = t.nsecsElapsed() / 1e6;
+    for (int round = 0; round < Rounds; ++round) {
+        rawRestore = std::min(rawRestore, rawCopyMs(backup, dir.filePath("raw2.sqb"), true));
+        prompts.path = backup;
+        late.start();
+        t.start();
+        form.btnRestoreClick();
+        oursRestore = std::min(oursRestore, t.nsecsElapsed() / 1e6);
+        restoreLate = std::max(restoreLate, late.worst);
+    }
     std::printf("restore: ours %.0f ms, raw %.0f ms, ratio %.2f (limit 1.3x), timer late by %lld ms at worst\n",
-                oursRestore, rawRestore, oursRestore / rawRestore, late.worst);
+                oursRestore, rawRestore, oursRestore / rawRestore, restoreLate);
     return 0;
 }

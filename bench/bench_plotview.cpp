@@ -18,6 +18,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -86,20 +87,27 @@ int main(int argc, char **argv)
         warm.show();
         warm.grab();
     }
+    // The opening is timed three times, the floor and ours in turn, and the best of each is
+    // compared: one sample of a few milliseconds moves with the machine's other work.
     QElapsedTimer t;
-    t.start();
-    const std::vector<QPointF> all = rawRead(path);
-    const std::vector<QPointF> firstPage(all.begin(), all.begin() + 300);
-    const QSize size(740, 430);
-    polylineMs(firstPage, size);
-    const double raw = t.nsecsElapsed() / 1e6;
+    double raw = 1e18, ours = 1e18;
+    std::unique_ptr<TGraphViewForm> opened;
+    for (int round = 0; round < 3; ++round) {
+        t.restart();
+        const std::vector<QPointF> all = rawRead(path);
+        const std::vector<QPointF> firstPage(all.begin(), all.begin() + 300);
+        polylineMs(firstPage, QSize(740, 430));
+        raw = std::min(raw, t.nsecsElapsed() / 1e6);
 
-    t.restart();
-    TGraphViewForm form(nullptr, path);
-    form.resize(760, 600);
-    form.show();
-    form.Chart1->grab();
-    const double ours = t.nsecsElapsed() / 1e6;
+        opened.reset();
+        t.restart();
+        opened = std::make_unique<TGraphViewForm>(nullptr, path);
+        opened->resize(760, 600);
+        opened->show();
+        opened->Chart1->grab();
+        ours = std::min(ours, t.nsecsElapsed() / 1e6);
+    }
+    TGraphViewForm &form = *opened;
     std::printf("open 86400 lines to the first page: ours %.1f ms, raw %.1f ms, ratio %.2f (limit 2x)\n", ours, raw,
                 ours / raw);
 
