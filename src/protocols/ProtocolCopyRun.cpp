@@ -47,7 +47,8 @@ void ProtocolCopyRun::listRoot(ProtocolPaneModel &pane, const QString &ip)
 
 void ProtocolCopyRun::showFolder(ProtocolPaneModel &pane, const QString &ip, const QString &folder)
 {
-    ShowPaneFolder(pane, FOps, ip, folder, [this] { FJob.yield(); });
+    // The window's panes are disabled while a run goes on (the run ends them enabled).
+    ShowPaneFolder(pane, FOps, ip, folder, [this] { FJob.yield(); }, FRunning);
     if (hooks.folderListed)
         hooks.folderListed(pane);
 }
