@@ -163,10 +163,11 @@ bool writeDatabase(const QString &folder)
         "", "Plate sealed with the new foil.", "",
         "Repeat of last week's run; lane 7 was empty then.", "", "Samples thawed twice.",
     };
+    // Three of the demo lab's instruments.
     const char *const instruments[][3] = {
-        {"127.0.7.11", "DUVO 96", "DUVO-7"},
-        {"127.0.7.12", "DUVO 24", "BENCH-2"},
-        {"127.0.7.14", "DUVO 96", "ROOM-114"},
+        {"127.0.7.10", "DUVO 96", "DU0000001000"},
+        {"127.0.7.11", "DUVO 24", "DU0000001001"},
+        {"127.0.7.12", "DUVO 96", "DU0000001002"},
     };
     const QDateTime now = QDateTime::currentDateTime();
     for (int i = 0; i < 12; ++i) {
