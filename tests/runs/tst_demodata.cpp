@@ -1,7 +1,8 @@
 // The demo data of scripts/run: duvodemo fills an empty program folder with a main database
 // whose runs the history reads with their plots, protocols and logs, and protocol files the
-// load-from-disk manager reads; a second start changes nothing.
+// load-from-disk manager reads; what is there already stays as it is.
 
+#include "link/DatabaseFiles.h"
 #include "link/Workstation.h"
 #include "mainwindow/DeviceLog.h"
 #include "protocols/ProtocolFile.h"
@@ -83,17 +84,31 @@ private slots:
         DatabasePath.clear();
     }
 
-    // A database already there, the user's own, is never replaced or added to.
-    void aSecondStartChangesNothing()
+    // What is there already, the user's own database and protocol files, stays as it is, and
+    // no demo plot files join it.
+    void whatIsThereStaysAsItIs()
     {
         QTemporaryDir dir;
-        QVERIFY(runDemo(dir.path()));
         const QString db = dir.filePath(QStringLiteral("VadeZir.sqb"));
-        const QByteArray before = digest(db);
-        const int files = int(QDir(dir.path()).entryList(QDir::Files).size());
+        const QString own = dir.filePath(QStringLiteral("QPCR30.SVP"));
+        QCOMPARE(CreateMainDatabase(db), 1);
+        QVERIFY(WriteProtocolFile(own, "QPCR30", "<Root>mine</Root>", 17));
+        const QByteArray dbBefore = digest(db);
+        const QByteArray ownBefore = digest(own);
         QVERIFY(runDemo(dir.path()));
-        QCOMPARE(digest(db), before);
-        QCOMPARE(int(QDir(dir.path()).entryList(QDir::Files).size()), files);
+        QCOMPARE(digest(db), dbBefore);
+        QCOMPARE(digest(own), ownBefore);
+        QVERIFY(QDir(dir.path()).entryList({QStringLiteral("*.DAT")}).isEmpty());
+        QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("*.SVP")}).size(), 4);
+
+        // A second start on its own demo data changes nothing either.
+        QTemporaryDir fresh;
+        QVERIFY(runDemo(fresh.path()));
+        const QByteArray demo = digest(fresh.filePath(QStringLiteral("VadeZir.sqb")));
+        const QStringList files = QDir(fresh.path()).entryList(QDir::Files);
+        QVERIFY(runDemo(fresh.path()));
+        QCOMPARE(digest(fresh.filePath(QStringLiteral("VadeZir.sqb"))), demo);
+        QCOMPARE(QDir(fresh.path()).entryList(QDir::Files), files);
     }
 };
 

@@ -85,7 +85,8 @@ std::string protocolText(const DemoProtocol &p)
 }
 
 // The block temperature every two seconds along the run, from 22 degrees at the start, as the
-// status passes record it. Returns the run's length in seconds.
+// status passes record it. Returns the run's length in seconds, or -1 when the file could not
+// be written.
 int writePlot(const QString &path, const DemoProtocol &p, const QDateTime &start, unsigned seed)
 {
     std::vector<Step> steps = p.before;
@@ -114,8 +115,9 @@ int writePlot(const QString &path, const DemoProtocol &p, const QDateTime &start
             sample();
     }
     QFile f(path);
-    if (f.open(QIODevice::WriteOnly))
-        f.write(text.data(), qint64(text.size()));
+    if (!f.open(QIODevice::WriteOnly) || f.write(text.data(), qint64(text.size())) != qint64(text.size())
+        || !f.flush())
+        return -1;
     return second;
 }
 
@@ -140,15 +142,12 @@ std::string runLog(const QDateTime &start, int seconds, const std::string &path,
     return x + "</ProtocolLog></GetProtocolLog></CycleProtocol>";
 }
 
-bool writeDatabase(const QString &folder)
+// Creates the main database at db and writes twelve runs of the three weeks before today into
+// it, with their plot files beside it (listed in plots as they are written).
+bool fillDatabase(const QString &db, QStringList &plots)
 {
-    const QString db = folder + QStringLiteral("/VadeZir.sqb");
-    if (QFileInfo::exists(db))
-        return true;
-    if (CreateMainDatabase(db) != 1 || !WriteDbVersion(db)) {
-        std::fprintf(stderr, "duvodemo: cannot create %s\n", qPrintable(db));
+    if (CreateMainDatabase(db) != 1 || !WriteDbVersion(db))
         return false;
-    }
     struct Person {
         const char *name;
         const char *description;
@@ -174,13 +173,18 @@ bool writeDatabase(const QString &folder)
         const DemoProtocol &p = protocols()[size_t(i % 4)];
         const QDateTime start = now.addDays(-21 + i * 7 / 4).addSecs(-3600 * (i % 5) - 37 * i);
         const QString session = FormatSessionId(start, 1000 + i * 2371);
-        const int seconds = writePlot(RunPlotFilePath(db, session), p, start, unsigned(i) + 7u);
+        plots << RunPlotFilePath(db, session);
+        const int seconds = writePlot(plots.last(), p, start, unsigned(i) + 7u);
+        if (seconds < 0)
+            return false;
         const auto &place = instruments[i % 3];
         RunRecord r;
         r.sessionId = session.toStdString();
         r.folder = i % 3 == 2 ? "ROUTINE" : "0/ROUTINE";
         r.file = p.name;
         r.protocol = protocolText(p);
+        // The size the run monitor stores is that of the whole GetProtocol reply: the document
+        // and the reply's envelope around it.
         r.protocolSize = int(r.protocol.size()) + 220;
         r.date = DayNumberFromDateTime(start);
         r.volume = (i % 3 == 0) ? 25 : (i % 3 == 1 ? 50 : 20);
@@ -197,6 +201,34 @@ bool writeDatabase(const QString &folder)
         if (i < 11)
             WriteRunLogRecord(db, {r.sessionId, runLog(start, seconds, "ROUTINE/" + std::string(p.name), i == 5)});
     }
+    return true;
+}
+
+// The database is filled under a name of its own and takes its place only when complete, so
+// a failed start leaves nothing that a later one would take for the user's own database.
+bool writeDatabase(const QString &folder)
+{
+    const QString db = folder + QStringLiteral("/VadeZir.sqb");
+    if (QFileInfo::exists(db))
+        return true;
+    const QString building = db + QStringLiteral(".demo");
+    QStringList plots;
+    const auto fail = [&](const QString &what) {
+        std::fprintf(stderr, "duvodemo: %s\n", qPrintable(what));
+        for (const QString &plot : std::as_const(plots))
+            QFile::remove(plot);
+        QFile::remove(building);
+        QFile::remove(building + QStringLiteral("-journal"));
+        return false;
+    };
+    try {
+        if (!fillDatabase(building, plots))
+            return fail(QStringLiteral("cannot write the demo runs into ") + folder);
+    } catch (const CppSQLite3Exception &e) {
+        return fail(QStringLiteral("SQLite error %1 in %2").arg(e.ErrorCode()).arg(building));
+    }
+    if (!QFile::rename(building, db))
+        return fail(QStringLiteral("cannot rename ") + building);
     std::printf("duvodemo: %s with 12 past runs\n", qPrintable(db));
     return true;
 }

@@ -169,7 +169,7 @@ void DevicePaneCommands::keyDown(DevicePaneControls &pane, int key)
 bool ManagerClosing::mayClose(bool running, QPushButton *cancelButton,
                               const std::function<void(const QString &)> &status)
 {
-    if (FClosing)
+    if (FClosingNow)
         return true;
     if (running) {
         if (cancelButton->text() == QLatin1String("Cancel")) {
@@ -205,6 +205,6 @@ void ManagerClosing::closeIfAsked()
 
 void ManagerClosing::closeNow()
 {
-    FClosing = true;
+    FClosingNow = true;
     FWindow.QDialog::reject();
 }

@@ -87,13 +87,13 @@ public:
     void commandEnded();
     class Busy {
     public:
-        explicit Busy(ManagerClosing &closing) : FClosing(closing) { FClosing.commandStarted(); }
-        ~Busy() { FClosing.commandEnded(); }
+        explicit Busy(ManagerClosing &closing) : FOwner(closing) { FOwner.commandStarted(); }
+        ~Busy() { FOwner.commandEnded(); }
         Busy(const Busy &) = delete;
         Busy &operator=(const Busy &) = delete;
 
     private:
-        ManagerClosing &FClosing;
+        ManagerClosing &FOwner;
     };
 
     bool closeAsked() const { return FCloseAsked; }
@@ -108,5 +108,5 @@ private:
     duvo::WholeInstrumentJob &FJob;
     bool FBusy = false;
     bool FCloseAsked = false;
-    bool FClosing = false;
+    bool FClosingNow = false;
 };

@@ -361,7 +361,7 @@ void TCopyProtocolForm::viewProtocol(DevicePaneControls &pane)
     if (!FCommands.fetchProtocol(pane, folder, name))
         return;
     const duvo::FetchedProtocol &fetched = FOps.fetchedProtocol();
-    if (fetched.held() && !fetched.Protocol->empty())
+    if (fetched.held() && !fetched.Protocol->empty() && !FClosing.closeAsked())
         ShowProtocolEditor(this, QString::fromStdString(*fetched.Protocol), true, QString(), name, folder, pane.ip);
 }
 
