@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <fcntl.h>
 #include <filesystem>
 #include <unistd.h>
@@ -129,32 +130,26 @@ int main(int argc, char **argv)
     const QString backup = dir.filePath("Backup.sqb");
     rawCopyMs(DatabasePath, dir.filePath("warm.sqb"), false);
 
-    constexpr int Rounds = 3;
-    double rawBackup = 1e18, oursBackup = 1e18, rawRestore = 1e18, oursRestore = 1e18;
-    qint64 backupLate = 0, restoreLate = 0;
-    QElapsedTimer t;
-    for (int round = 0; round < Rounds; ++round) {
-        rawBackup = std::min(rawBackup, rawCopyMs(DatabasePath, dir.filePath("raw1.sqb"), false));
-        prompts.path = backup;
-        late.start();
-        t.start();
-        form.btnBackupClick();
-        oursBackup = std::min(oursBackup, t.nsecsElapsed() / 1e6);
-        backupLate = std::max(backupLate, late.worst);
-    }
-    std::printf("backup: ours %.0f ms, raw %.0f ms, ratio %.2f (limit 1.3x), timer late by %lld ms at worst\n",
-                oursBackup, rawBackup, oursBackup / rawBackup, backupLate);
-
-    for (int round = 0; round < Rounds; ++round) {
-        rawRestore = std::min(rawRestore, rawCopyMs(backup, dir.filePath("raw2.sqb"), true));
-        prompts.path = backup;
-        late.start();
-        t.start();
-        form.btnRestoreClick();
-        oursRestore = std::min(oursRestore, t.nsecsElapsed() / 1e6);
-        restoreLate = std::max(restoreLate, late.worst);
-    }
-    std::printf("restore: ours %.0f ms, raw %.0f ms, ratio %.2f (limit 1.3x), timer late by %lld ms at worst\n",
-                oursRestore, rawRestore, oursRestore / rawRestore, restoreLate);
+    // Times the floor and ours in turn, three rounds, and prints the best of each.
+    const auto compare = [&](const char *what, const std::function<double()> &raw, const std::function<void()> &ours) {
+        double bestRaw = 1e18, bestOurs = 1e18;
+        qint64 worstLate = 0;
+        for (int round = 0; round < 3; ++round) {
+            bestRaw = std::min(bestRaw, raw());
+            prompts.path = backup;
+            late.start();
+            QElapsedTimer t;
+            t.start();
+            ours();
+            bestOurs = std::min(bestOurs, t.nsecsElapsed() / 1e6);
+            worstLate = std::max(worstLate, late.worst);
+        }
+        std::printf("%s: ours %.0f ms, raw %.0f ms, ratio %.2f (limit 1.3x), timer late by %lld ms at worst\n", what,
+                    bestOurs, bestRaw, bestOurs / bestRaw, worstLate);
+    };
+    compare("backup", [&] { return rawCopyMs(DatabasePath, dir.filePath("raw1.sqb"), false); },
+            [&] { form.btnBackupClick(); });
+    compare("restore", [&] { return rawCopyMs(backup, dir.filePath("raw2.sqb"), true); },
+            [&] { form.btnRestoreClick(); });
     return 0;
 }

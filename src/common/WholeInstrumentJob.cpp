@@ -80,6 +80,7 @@ void WholeInstrumentJob::setAction(const QString &text)
 
 void WholeInstrumentJob::begin()
 {
+    clearCancel();
     FLastRepaint.start();
     FLastPass.invalidate();
 }

@@ -60,10 +60,10 @@ public:
 
     bool cancelled() const { return *FFlag; }
     void clearCancel() { *FFlag = false; }
-    // A job begins on a window that is on screen: the window counts as painted now, so what
-    // the start changes (a Cancel button, disabled panes) shows within the repaint interval
-    // like any later change instead of at the first yield, and that yield makes an event
-    // pass.
+    // A job begins on a window that is on screen: the cancel flag starts afresh, and the window
+    // counts as painted now, so what the start changes (a Cancel button, disabled panes) shows
+    // within the repaint interval like any later change instead of at the first yield, and
+    // that yield makes an event pass.
     void begin();
 
     // verb + name + "   " + number + "/" + total.

@@ -129,7 +129,6 @@ void ProtocolCopyRun::runCopy(bool toTarget, bool skipSameNamed, bool folders)
             // Folders are copied into the to instrument's root.
             if (folders && to.pane->folderText() != QLatin1String("/"))
                 listRoot(*to.pane, to.ip);
-            FJob.clearCancel();
             FJob.begin();
             if (hooks.runStarted)
                 hooks.runStarted();

@@ -63,7 +63,6 @@ void ProtocolLoadRun::LoadCheckedFiles(bool skip)
     FSkippedReport = SkippedReportHeader(now());
     FReportHeaderLength = static_cast<int>(ReportText(FSkippedReport).size());
     const QString F = pane->folderName();
-    FJob.clearCancel();
     FJob.begin();
     FRunning = true;
     FRead.clear();

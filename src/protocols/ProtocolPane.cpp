@@ -155,7 +155,8 @@ void ProtocolPaneModel::showItems(const QString &header, const QStringList &mark
         return item.markup == markup && item.header == (isHeader || FAllHeaders);
     };
     if (FItems.isEmpty() || !same(FItems.front(), header, true)) {
-        clear();
+        if (!FItems.isEmpty())
+            clear();
         addItem(header, true);
         addItems(markups);
         setSelected(0);
@@ -297,13 +298,7 @@ void ShowPaneFolder(ProtocolPaneModel &pane, DeviceFileOperations &ops, const QS
         if (yield)
             yield();
     }
-    if (keepRows) {
-        pane.showItems(ParentFolderItem(), items);
-    } else {
-        pane.addItem(ParentFolderItem(), true);
-        pane.addItems(items);
-        pane.setSelected(0);
-    }
+    pane.showItems(ParentFolderItem(), items);
     pane.setFolderText(folder.contains(QLatin1Char('/')) ? folder : QStringLiteral("/") + folder);
 }
 
