@@ -65,6 +65,27 @@ bool useGermanCLocale(QTemporaryDir &scratch)
     return std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
 }
 
+// The share of the ink pixels (darker than mid-grey) of two pictures of texts with no ink of
+// the other picture in the same row a pixel either way: characters placed a pixel apart still
+// match, other characters do not.
+double inkMismatch(const QImage &a, const QImage &b)
+{
+    const auto ink = [](const QImage &image, int x, int y) {
+        return x >= 0 && x < image.width() && qGray(image.pixel(x, y)) < 128;
+    };
+    const auto near = [&](const QImage &image, int x, int y) {
+        return ink(image, x - 1, y) || ink(image, x, y) || ink(image, x + 1, y);
+    };
+    int inked = 0, alone = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const bool inA = ink(a, x, y), inB = ink(b, x, y);
+            inked += inA + inB;
+            alone += (inA && !near(b, x, y)) + (inB && !near(a, x, y));
+        }
+    return inked > 0 ? double(alone) / inked : 1.0;
+}
+
 } // namespace
 
 class TestPlotView : public QObject {
@@ -243,6 +264,10 @@ private slots:
         }
         const int labelsTop = int(form.Chart1->plotArea().bottom()) + 2;
         const QRect labels(0, labelsTop, shown.width(), form.Chart1->fontMetrics().height() + 6);
+        // The time labels, put together from their characters, carry the same ink as the texts
+        // drawn anew, give or take a pixel where a character's edge falls.
+        const double mismatch = inkMismatch(shown.copy(labels), drawn.copy(labels));
+        QVERIFY2(mismatch < 0.2, qPrintable(QString::number(mismatch)));
         for (QImage *image : {&shown, &drawn}) {
             QPainter painter(image);
             painter.fillRect(labels, Qt::black);
@@ -360,6 +385,9 @@ private slots:
         form.resize(700, 600);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
+        // Six ticks over the 49 seconds of the page, each time cut to its second.
+        QCOMPARE(form.Chart1->timeLabels(), (QStringList{"12:00:00", "12:00:09", "12:00:19", "12:00:29",
+                                                         "12:00:39", "12:00:48"}));
         const QRectF area = form.Chart1->plotArea();
         const QPoint at = area.center().toPoint();
         QTest::mouseMove(form.Chart1, at);

@@ -56,15 +56,7 @@ QString PlotChart::timeText(double dayNumber)
     QTime time;
     if (!duvo::FieldsFromDayNumber(dayNumber, date, time))
         return QString();
-    const int parts[] = {time.hour(), time.minute(), time.second()};
-    QChar text[8];
-    for (int k = 0; k < 3; ++k) {
-        text[k * 3] = QChar(u'0' + parts[k] / 10);
-        text[k * 3 + 1] = QChar(u'0' + parts[k] % 10);
-        if (k < 2)
-            text[k * 3 + 2] = QChar(u':');
-    }
-    return QString(text, 8);
+    return time.toString(u"hh:mm:ss");
 }
 
 void PlotSeries::replace(const QList<QPointF> &points)
@@ -395,7 +387,9 @@ void PlotChart::paintEvent(QPaintEvent *)
 
 void PlotChart::resizeEvent(QResizeEvent *event)
 {
-    dropFrame();
+    // The characters' pictures depend on the font and the pixel ratio only; the layout
+    // follows the size by itself.
+    FFrame = QPixmap();
     QWidget::resizeEvent(event);
 }
 

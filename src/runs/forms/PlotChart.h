@@ -59,6 +59,8 @@ public:
     void showCursor(const QPointF &value, const QString &tip);
     void hideCursor();
     QString cursorTip() const { return FCursorShown ? FCursorTip : QString(); }
+    // The texts under the time ticks, left to right.
+    const QStringList &timeLabels() const { return FTimeLabels; }
 
     // Paints the whole chart into a painter whose device is `size` large, all of it drawn anew
     // (a printer gets lines and text, not pictures of the screen).

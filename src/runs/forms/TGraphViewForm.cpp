@@ -251,23 +251,19 @@ bool TGraphViewForm::eventFilter(QObject *watched, QEvent *event)
 
 void TGraphViewForm::moveCursor(const QPointF &position)
 {
-    const qsizetype first = FPaging.first();
-    const qsizetype count = FPaging.count();
-    if (count == 0 || !Chart1->plotArea().contains(position)) {
+    const QList<QPointF> &shown = Series1->points();
+    if (shown.isEmpty() || !Chart1->plotArea().contains(position)) {
         Chart1->hideCursor();
         return;
     }
     // The point of the page nearest in time to the mouse.
     const qreal t = Chart1->mapToValue(position).x();
-    const QList<QPointF> &shown = Series1->points();
     auto it = std::lower_bound(shown.begin(), shown.end(), t, [](const QPointF &p, qreal x) { return p.x() < x; });
     if (it == shown.end())
         --it;
     else if (it != shown.begin() && std::abs((it - 1)->x() - t) <= std::abs(it->x() - t))
         --it;
-    const PlotPoint &point = FPoints[size_t(first + (it - shown.begin()))];
-    Chart1->showCursor(QPointF(point.x, point.y),
-                       PlotChart::timeText(point.x) + QStringLiteral("  ") + QString::number(point.y, 'f', 1));
+    Chart1->showCursor(*it, PlotChart::timeText(it->x()) + QStringLiteral("  ") + QString::number(it->y(), 'f', 1));
 }
 
 void TGraphViewForm::PrintTo(QPrinter &printer)

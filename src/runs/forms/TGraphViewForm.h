@@ -72,7 +72,7 @@ protected:
 
 private:
     void buildWindow();
-    void moveCursor(const QPointF &viewPosition);
+    void moveCursor(const QPointF &position);
 
     QString FPath;
     std::vector<duvo::PlotPoint> FPoints;
