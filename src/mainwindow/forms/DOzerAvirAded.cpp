@@ -195,10 +195,9 @@ QToolButton *DOzerAvirAded::addButton(QWidget *bar, const char *name, const QStr
     b->setMinimumWidth(72);
     bar->layout()->addWidget(b);
     FButtons[QLatin1String(name)] = b;
-    // The handler is the slot of that name; windows of later work add their slots.
-    const QByteArray slot = QByteArray(handler) + "()";
-    if (metaObject()->indexOfSlot(slot.constData()) >= 0)
-        connect(b, &QToolButton::clicked, this, [this, handler] { QMetaObject::invokeMethod(this, handler); });
+    // The handler is the slot of that name; every button has one.
+    Q_ASSERT_X(metaObject()->indexOfSlot(QByteArray(QByteArray(handler) + "()").constData()) >= 0, "addButton", handler);
+    connect(b, &QToolButton::clicked, this, [this, handler] { QMetaObject::invokeMethod(this, handler); });
     return b;
 }
 
@@ -311,8 +310,8 @@ void DOzerAvirAded::buildRibbon()
     about->setObjectName(QStringLiteral("About1"));
     for (QAction *a : {guide, updates, about}) {
         const QByteArray handler = a->objectName().toLatin1() + "Click";
-        if (metaObject()->indexOfSlot(handler + "()") >= 0)
-            connect(a, &QAction::triggered, this, [this, handler] { QMetaObject::invokeMethod(this, handler.constData()); });
+        Q_ASSERT_X(metaObject()->indexOfSlot(handler + "()") >= 0, "buildRibbon", handler.constData());
+        connect(a, &QAction::triggered, this, [this, handler] { QMetaObject::invokeMethod(this, handler.constData()); });
     }
     addAction(guide);  // F1 works anywhere in the window
     appMenuButton->setMenu(menu);
